@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/result.h"
+
+namespace platform {
+
+using Path = std::filesystem::path;
+
+// Attribute masks of the directory-entry lookup, as the classic Dir function takes them.
+inline constexpr unsigned kNormalEntries = 0;       // files that are neither hidden, system nor directories
+inline constexpr unsigned kDirectoryEntries = 16;   // directories as well
+
+// The name of the first entry that matches `pattern` under `mask`, or an empty path when none does.
+// `*` and `?` in the last component act as wildcards; a pattern ending in a separator stands for the
+// folder's contents. Read-only files match; hidden and system entries never do.
+Result<Path> FindFirstEntry(const Path& pattern, unsigned mask);
+
+// Full paths of the files directly in `folder`, hidden and system ones included, in the order the
+// system lists them. Fails when `folder` is not a folder that can be listed.
+Result<std::vector<Path>> ListFolderFiles(const Path& folder);
+
+// Which file a path leads to and which version of it: equal stamps mean the same file, unchanged.
+struct FileStamp {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the entry at `path` itself (a link is not followed).
+Result<FileStamp> StampOf(const Path& path);
+
+// A file opened for reading, shared with other readers and writers.
+class InputFile {
+  public:
+    static Result<InputFile> Open(const Path& path);
+
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    ~InputFile();
+
+    Result<FileStamp> Stamp() const;
+    // Reads up to `size` bytes at `offset`; 0 means the end of the file.
+    Result<std::size_t> ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const;
+
+  private:
+    explicit InputFile(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_;
+};
+
+// New content for `target`, written to a temporary file beside it and put in its place in one step.
+// The temporary's name never ends in ".txt". Unless Replace succeeds, the temporary file is removed and
+// the target is left as it was.
+class ReplacementFile {
+  public:
+    // Fails at once, before anything is written, when the target is read-only.
+    static Result<ReplacementFile> CreateFor(const Path& target);
+
+    ReplacementFile(ReplacementFile&& other) noexcept;
+    ReplacementFile& operator=(ReplacementFile&& other) = delete;
+    ~ReplacementFile();
+
+    Status Write(std::string_view bytes);
+    // Flushes the new content to disk, gives it the target's attributes and replaces the target.
+    // A target that has vanished meanwhile is not created again.
+    Status Replace();
+
+    const Path& temporary_path() const { return temporary_; }
+
+  private:
+    ReplacementFile(Path target, Path temporary, std::intptr_t handle);
+    void Discard();
+
+    Path target_;
+    Path temporary_;
+    std::intptr_t handle_;
+    bool settled_ = false;  // replaced, or handed over to the user: nothing left to remove
+};
+
+// Paths from the window's UTF-16 text and back. A text that cannot name a path (an unpaired surrogate on a
+// system whose paths are UTF-8) yields nothing.
+std::optional<Path> PathFromText(std::u16string_view text);
+std::u16string PathText(const Path& path);
+
+}  // namespace platform

@@ -15,8 +15,8 @@ namespace platform {
 using Path = std::filesystem::path;
 
 // Attribute masks of the directory-entry lookup, as the classic Dir function takes them.
-inline constexpr unsigned kNormalEntries = 0;       // files that are neither hidden, system nor directories
-inline constexpr unsigned kDirectoryEntries = 16;   // directories as well
+inline constexpr unsigned kNormalEntries = 0;      // files that are neither hidden, system nor directories
+inline constexpr unsigned kDirectoryEntries = 16;  // directories as well
 
 // The name of the first entry that matches `pattern` under `mask`, or an empty path when none does.
 // `*` and `?` in the last component act as wildcards; a pattern ending in a separator stands for the
@@ -32,6 +32,7 @@ struct FileStamp {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
     std::uint64_t size = 0;
+    std::uint64_t links = 0;  // names the file has (hard links)
     std::int64_t modified = 0;
     bool operator==(const FileStamp&) const = default;
 };

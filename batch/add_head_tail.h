@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/text_encoding.h"
+#include "platform/file_system.h"
+#include "platform/result.h"
+
+// Rewrites text files in place as: head, CR LF, the former content byte for byte, CR LF, tail. A blank
+// head or tail is left out with its CR LF. Head and tail are written in the file's own encoding; the
+// former content is copied, never decoded, so nothing in it can be altered.
+class HeadTailWriter {
+  public:
+    using Progress = std::function<void(std::uint64_t bytes_copied)>;
+
+    // Takes the texts as typed; leading and trailing spaces are dropped here.
+    HeadTailWriter(std::u16string_view head, std::u16string_view tail);
+
+    // On failure the file is left as it was.
+    platform::Status AddHeadTail(const platform::Path& path, const Progress& progress);
+
+  private:
+    // What goes before and after the former content, in one encoding.
+    struct Framing {
+        std::string before;  // head, CR LF
+        std::string after;   // CR LF, tail
+        bool operator==(const Framing&) const = default;
+    };
+
+    const Framing* FramingFor(FileEncoding encoding);
+    platform::Result<FileEncoding> ChooseEncoding(const platform::InputFile& input, std::string_view start,
+                                                  std::uint64_t size);
+    platform::Status CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
+                              platform::ReplacementFile& output, const Progress& progress);
+
+    std::u16string head_;
+    std::u16string tail_;
+    // Encoded on first use: one slot per encoding, holding nothing when the texts cannot be encoded.
+    std::array<std::optional<std::optional<Framing>>, 6> framings_;
+    std::vector<char> buffer_;
+    std::vector<char> scan_buffer_;
+};

@@ -1,0 +1,329 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <memory>
+
+#include "platform/posix/system_error.h"
+#include "platform/unicode.h"
+
+namespace platform {
+namespace {
+
+class UniqueFd {
+  public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        Reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    ~UniqueFd() { Reset(); }
+
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+  private:
+    int fd_;
+};
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using UniqueDir = std::unique_ptr<DIR, DirCloser>;
+
+// Errors that only say there is nothing at the path.
+bool IsNotFound(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG || error == ELOOP;
+}
+
+// Names starting with "." are hidden; the folder's own "." and ".." entries are not.
+bool IsHiddenName(std::string_view name) {
+    return name.starts_with('.') && name != "." && name != "..";
+}
+
+// Whether the entry at `path` matches the attribute mask: hidden entries never do, regular files always
+// do (read-only ones too), directories (a link to one included) only with the directory mask.
+bool MatchesMask(const std::string& path, std::string_view name, unsigned mask) {
+    if (IsHiddenName(name)) {
+        return false;
+    }
+    struct stat entry;
+    if (::lstat(path.c_str(), &entry) != 0) {
+        return false;
+    }
+    if (S_ISREG(entry.st_mode)) {
+        return true;
+    }
+    if ((mask & kDirectoryEntries) == 0) {
+        return false;  // links, devices, pipes and sockets are never plain files
+    }
+    return S_ISDIR(entry.st_mode) ||
+           (S_ISLNK(entry.st_mode) && ::stat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode));
+}
+
+// Only "*" and "?" are wildcards; "[" and "\" match themselves, as they do in a Windows pattern.
+std::string EscapeForFnmatch(std::string_view pattern) {
+    std::string escaped;
+    for (const char c : pattern) {
+        if (c == '[' || c == '\\') {
+            escaped += '\\';
+        }
+        escaped += c;
+    }
+    return escaped;
+}
+
+std::string JoinPath(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
+    }
+    return path.append(name);
+}
+
+FileStamp StampFrom(const struct stat& info) {
+    return FileStamp{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                     static_cast<std::uint64_t>(info.st_size), static_cast<std::uint64_t>(info.st_nlink),
+                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+std::string ParentFolder(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0) {
+        ::fsync(fd.get());
+    }
+}
+
+}  // namespace
+
+Result<Path> FindFirstEntry(const Path& pattern, unsigned mask) {
+    const std::string& text = pattern.native();
+    const auto slash = text.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : text.substr(0, slash + 1);
+    const std::string last = slash == std::string::npos ? text : text.substr(slash + 1);
+    if (last.empty()) {
+        return FindFirstEntry(Path(text + "*"), mask);  // a folder path stands for its contents
+    }
+    if (last.find_first_of("*?") == std::string::npos) {
+        return MatchesMask(text, last, mask) ? Path(last) : Path();
+    }
+    const UniqueDir dir(::opendir(folder.c_str()));
+    if (!dir) {
+        if (IsNotFound(errno)) {
+            return Path();
+        }
+        return SystemError(errno);
+    }
+    const std::string wildcard = EscapeForFnmatch(last);
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (::fnmatch(wildcard.c_str(), entry->d_name, 0) == 0 &&
+            MatchesMask(JoinPath(folder, entry->d_name), entry->d_name, mask)) {
+            return Path(entry->d_name);
+        }
+    }
+    return Path();
+}
+
+Result<std::vector<Path>> ListFolderFiles(const Path& folder) {
+    const UniqueDir dir(::opendir(folder.c_str()));
+    if (!dir) {
+        return SystemError(errno);
+    }
+    std::vector<Path> files;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        bool is_directory = entry->d_type == DT_DIR;
+        const std::string path = JoinPath(folder.native(), entry->d_name);
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat info;
+            is_directory = ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        }
+        if (!is_directory) {
+            files.emplace_back(path);
+        }
+        errno = 0;
+    }
+    if (errno != 0) {
+        return SystemError(errno);
+    }
+    return files;
+}
+
+Result<FileStamp> StampOf(const Path& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0) {
+        return SystemError(errno);
+    }
+    return StampFrom(info);
+}
+
+Result<InputFile> InputFile::Open(const Path& path) {
+    // No link is followed, and a pipe put in the file's place cannot make the open wait.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.get() < 0) {
+        return SystemError(errno);
+    }
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0) {
+        return SystemError(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return SystemError(EINVAL);
+    }
+    return InputFile(fd.release());
+}
+
+InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    UniqueFd closer(static_cast<int>(std::exchange(handle_, std::exchange(other.handle_, -1))));
+    return *this;
+}
+
+InputFile::~InputFile() {
+    UniqueFd closer(static_cast<int>(handle_));
+}
+
+Result<FileStamp> InputFile::Stamp() const {
+    struct stat info;
+    if (::fstat(static_cast<int>(handle_), &info) != 0) {
+        return SystemError(errno);
+    }
+    return StampFrom(info);
+}
+
+Result<std::size_t> InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
+    for (;;) {
+        const ssize_t read = ::pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(offset));
+        if (read >= 0) {
+            return static_cast<std::size_t>(read);
+        }
+        if (errno != EINTR) {
+            return SystemError(errno);
+        }
+    }
+}
+
+Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target) {
+    struct stat info;
+    if (::lstat(target.c_str(), &info) != 0) {
+        return SystemError(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return SystemError(EINVAL);
+    }
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return SystemError(EACCES);  // read-only, whoever runs the program
+    }
+    static std::atomic<unsigned> counter{0};
+    const std::string folder = ParentFolder(target.native());
+    for (;;) {
+        const std::string name = "~varnotta-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        std::string temporary = JoinPath(folder, name);
+        UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
+        if (fd.get() < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return SystemError(errno);
+        }
+        ReplacementFile file(target, Path(std::move(temporary)), fd.release());
+        if (::fchmod(static_cast<int>(file.handle_), info.st_mode & 07777) != 0) {
+            return SystemError(errno);
+        }
+        if (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) {
+            // Keeping the owner needs privileges; without them the file becomes the user's own.
+            [[maybe_unused]] const int kept = ::fchown(static_cast<int>(file.handle_), info.st_uid, info.st_gid);
+        }
+        return file;
+    }
+}
+
+ReplacementFile::ReplacementFile(Path target, Path temporary, std::intptr_t handle)
+    : target_(std::move(target)), temporary_(std::move(temporary)), handle_(handle) {}
+
+ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
+    : target_(std::move(other.target_)),
+      temporary_(std::move(other.temporary_)),
+      handle_(std::exchange(other.handle_, -1)),
+      settled_(std::exchange(other.settled_, true)) {}
+
+ReplacementFile::~ReplacementFile() {
+    Discard();
+}
+
+void ReplacementFile::Discard() {
+    UniqueFd closer(static_cast<int>(std::exchange(handle_, -1)));
+    if (!settled_) {
+        ::unlink(temporary_.c_str());
+        settled_ = true;
+    }
+}
+
+Status ReplacementFile::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return SystemError(errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+Status ReplacementFile::Replace() {
+    UniqueFd fd(static_cast<int>(std::exchange(handle_, -1)));
+    if (::fsync(fd.get()) != 0) {
+        return SystemError(errno);
+    }
+    const int closed = ::close(fd.release());
+    if (closed != 0 && errno != EINTR) {
+        return SystemError(errno);
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        return SystemError(errno);
+    }
+    settled_ = true;
+    // The new content is in place and safe on disk; syncing the folder only hastens the new name's
+    // durability, so its failure does not undo a rewrite that has happened.
+    SyncFolder(ParentFolder(target_.native()));
+    return {};
+}
+
+std::optional<Path> PathFromText(std::u16string_view text) {
+    auto bytes = Utf16ToUtf8(text);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return Path(std::move(*bytes));
+}
+
+std::u16string PathText(const Path& path) {
+    return Utf8ToUtf16Lenient(path.native());
+}
+
+}  // namespace platform

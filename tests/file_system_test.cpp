@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/file_system.h"
+#include "tests/test_folder.h"
+#include "tests/test_os.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::kDirectoryEntries;
+using platform::kNormalEntries;
+
+fs::path Found(const fs::path& pattern, unsigned mask) {
+    auto entry = platform::FindFirstEntry(pattern, mask);
+    EXPECT_TRUE(entry.ok());
+    return entry.ok() ? entry.value() : fs::path();
+}
+
+void RemoveWriteBits(const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+TEST(FindFirstEntry, MasksSelectPlainFilesAndDirectories) {
+    TestFolder folder;
+    folder.Write(u"plain.txt", "x");
+    RemoveWriteBits(folder.Write(u"readonly.txt", "x"));
+    MakeHidden(folder.Write(u".hidden.txt", "x"));
+    fs::create_directory(folder / u"dir");
+
+    EXPECT_EQ(Found(folder / u"plain.txt", kNormalEntries), fs::path(u"plain.txt"));
+    EXPECT_EQ(Found(folder / u"readonly.txt", kNormalEntries), fs::path(u"readonly.txt"));
+    EXPECT_EQ(Found(folder / u".hidden.txt", kNormalEntries), fs::path());
+    EXPECT_EQ(Found(folder / u".hidden.txt", kDirectoryEntries), fs::path());
+    EXPECT_EQ(Found(folder / u"dir", kNormalEntries), fs::path());
+    EXPECT_EQ(Found(folder / u"dir", kDirectoryEntries), fs::path(u"dir"));
+    EXPECT_EQ(Found(folder / u"nothing", kDirectoryEntries), fs::path());
+}
+
+TEST(FindFirstEntry, WildcardsMatchInTheLastComponentOnly) {
+    TestFolder folder;
+    folder.Write(u"report.txt", "x");
+    EXPECT_EQ(Found(folder / u"rep*.t?t", kNormalEntries), fs::path(u"report.txt"));
+    EXPECT_EQ(Found(folder / u"x*", kNormalEntries), fs::path());
+    EXPECT_EQ(Found(folder / u"[r]eport.txt", kNormalEntries), fs::path()) << "brackets are not wildcards";
+}
+
+TEST(ListFolderFiles, ListsEveryFileButNoFolder) {
+    TestFolder folder;
+    folder.Write(u"a.txt", "x");
+    MakeHidden(folder.Write(u".b", "x"));
+    folder.Write(u"名字.dat", "x");
+    fs::create_directory(folder / u"sub");
+    folder.Write(u"sub/c.txt", "x");
+
+    auto listing = platform::ListFolderFiles(folder.path());
+    ASSERT_TRUE(listing.ok());
+    auto files = listing.value();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<fs::path>{folder / u".b", folder / u"a.txt", folder / u"名字.dat"}));
+}
+
+TEST(ReplacementFile, ReplacesInOneStepKeepingAttributes) {
+    TestFolder folder;
+    const auto target = folder.Write(u"a.txt", "old");
+    MakeHidden(folder.Write(u".kept", "x"));
+    const auto attributes = AttributesOf(target);
+    auto replacement = platform::ReplacementFile::CreateFor(target);
+    ASSERT_TRUE(replacement.ok());
+    const auto temporary = replacement.value().temporary_path();
+    EXPECT_EQ(temporary.parent_path(), folder.path());
+    EXPECT_NE(temporary.extension(), fs::path(u".txt"));
+    ASSERT_TRUE(replacement.value().Write("new ").ok());
+    ASSERT_TRUE(replacement.value().Write("content").ok());
+    EXPECT_EQ(folder.Read(u"a.txt"), "old") << "nothing shows before the replacement";
+    ASSERT_TRUE(replacement.value().Replace().ok());
+    EXPECT_EQ(folder.Read(u"a.txt"), "new content");
+    EXPECT_EQ(AttributesOf(target), attributes);
+    EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u".kept", u"a.txt"}));
+}
+
+TEST(ReplacementFile, IsRemovedWhenNotReplaced) {
+    TestFolder folder;
+    const auto target = folder.Write(u"a.txt", "old");
+    {
+        auto replacement = platform::ReplacementFile::CreateFor(target);
+        ASSERT_TRUE(replacement.ok());
+        ASSERT_TRUE(replacement.value().Write("new").ok());
+        EXPECT_EQ(folder.Names().size(), 2u);
+    }
+    EXPECT_EQ(folder.Read(u"a.txt"), "old");
+    EXPECT_EQ(folder.Names(), std::vector<std::u16string>{u"a.txt"});
+}
+
+TEST(ReplacementFile, RefusesReadOnlyTargetsBeforeWriting) {
+    TestFolder folder;
+    const auto target = folder.Write(u"a.txt", "old");
+    RemoveWriteBits(target);
+    EXPECT_FALSE(platform::ReplacementFile::CreateFor(target).ok());
+    EXPECT_EQ(folder.Names(), std::vector<std::u16string>{u"a.txt"});
+}
+
+TEST(ReplacementFile, DoesNotRecreateAVanishedTarget) {
+    TestFolder folder;
+    const auto target = folder.Write(u"a.txt", "old");
+    auto replacement = platform::ReplacementFile::CreateFor(target);
+    ASSERT_TRUE(replacement.ok());
+    ASSERT_TRUE(replacement.value().Write("new").ok());
+    fs::remove(target);
+    const auto stamp = platform::StampOf(target);
+    EXPECT_FALSE(stamp.ok());
+}
+
+TEST(InputFile, ReadsAtOffsetsAndStampsTheVersion) {
+    TestFolder folder;
+    const auto path = folder.Write(u"a.txt", "0123456789");
+    auto input = platform::InputFile::Open(path);
+    ASSERT_TRUE(input.ok());
+    char buffer[4];
+    const auto read = input.value().ReadAt(6, buffer, sizeof buffer);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(std::string(buffer, read.value()), "6789");
+    EXPECT_EQ(input.value().ReadAt(10, buffer, sizeof buffer).value(), 0u);
+
+    const auto opened = input.value().Stamp();
+    ASSERT_TRUE(opened.ok());
+    EXPECT_EQ(opened.value().size, 10u);
+    EXPECT_EQ(platform::StampOf(path).value(), opened.value());
+    WriteBytes(path, "0123456789ab");
+    EXPECT_NE(platform::StampOf(path).value(), opened.value());
+    EXPECT_FALSE(platform::InputFile::Open(folder / u"missing.txt").ok());
+}
+
+TEST(PathText, RoundTripsNamesOutsideTheCodePage) {
+    const std::u16string text = u"ünïcode-名字-\u0E01";
+    const auto path = platform::PathFromText(text);
+    ASSERT_TRUE(path.has_value());
+    EXPECT_EQ(platform::PathText(*path), text);
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "batch/batch_run.h"
+
+// A BatchView that keeps the three texts it is given and records, in order, everything the run does to it.
+class RecordingView : public BatchView {
+  public:
+    RecordingView(std::u16string folder, std::u16string head, std::u16string tail)
+        : texts_{{BatchText::Text1, std::move(folder)},
+                 {BatchText::Text2, std::move(head)},
+                 {BatchText::Text3, std::move(tail)}} {}
+
+    std::u16string ReadText(BatchText box) override { return texts_[box]; }
+    void SetEnabled(BatchControl control, bool enabled) override {
+        events.push_back(std::u16string(enabled ? u"enable " : u"disable ") + Name(control));
+        enabled_[control] = enabled;
+    }
+    void ShowMessage(const std::u16string& text) override {
+        events.push_back(u"message " + text);
+        messages.push_back(text);
+        // The box is modal: note which controls were still locked while it was up.
+        locked_during_message = !enabled_.empty() && std::all_of(enabled_.begin(), enabled_.end(),
+                                                                 [](const auto& entry) { return !entry.second; });
+    }
+
+    static std::u16string Name(BatchControl control) {
+        switch (control) {
+            case BatchControl::Command1:
+                return u"Command1";
+            case BatchControl::Command2:
+                return u"Command2";
+            case BatchControl::Text2:
+                return u"Text2";
+            case BatchControl::Text3:
+                return u"Text3";
+            case BatchControl::Command3:
+                return u"Command3";
+        }
+        return u"?";
+    }
+
+    std::vector<std::u16string> events;
+    std::vector<std::u16string> messages;
+    bool locked_during_message = false;
+
+  private:
+    std::map<BatchText, std::u16string> texts_;
+    std::map<BatchControl, bool> enabled_;
+};

@@ -77,6 +77,20 @@ TEST(RunBatch, TypicalRunRewritesOnlyTxtFilesDirectlyInTheFolder) {
     EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"a.txt", u"b.TXT", u"c.txt.bak", u"e.txt", u"sub"}));
 }
 
+// Names outside the ANSI code page (Thai, emoji) are found and rewritten like any other.
+TEST(RunBatch, RewritesFilesWhoseNamesTheCodePageCannotHold) {
+    TestFolder folder;
+    const auto inner = folder / u"目录-\u0E01";
+    std::filesystem::create_directory(inner);
+    WriteBytes(inner / u"\u0E01\u0E02.txt", "abc");
+    WriteBytes(inner / u"\U0001F600.txt", "abc");
+    RecordingView view(inner.u16string(), u"H", u"T");
+    RunBatch(view);
+    EXPECT_EQ(view.messages, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
+    EXPECT_EQ(ReadBytes(inner / u"\u0E01\u0E02.txt"), "H\r\nabc\r\nT");
+    EXPECT_EQ(ReadBytes(inner / u"\U0001F600.txt"), "H\r\nabc\r\nT");
+}
+
 TEST(RunBatch, FolderWithoutTxtFilesLocksAndUnlocksSilently) {
     TestFolder folder;
     folder.Write(u"notes.md", "x");

@@ -1,0 +1,126 @@
+// Rewrites that fail for real reasons on Linux: a write cut short by the file-size limit, and files the
+// user running the program may not read. Each run happens in a child process so that the limit or the
+// lowered privileges stay there.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+#include "batch/batch_run.h"
+#include "batch/messages.h"
+#include "platform/file_system.h"
+#include "tests/recording_view.h"
+#include "tests/test_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uid_t kNobody = 65534;
+
+// Runs `prepare` and then a whole batch run over `folder` in a child process; returns the messages it showed.
+std::u16string RunInChild(const TestFolder& folder, const std::function<void()>& prepare) {
+    int pipe_ends[2];
+    if (::pipe(pipe_ends) != 0) {
+        ADD_FAILURE() << "pipe";
+        return {};
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe_ends[0]);
+        prepare();
+        RecordingView view(folder.path().u16string(), u"H", u"T");
+        RunBatch(view);
+        std::u16string all;
+        for (const auto& message : view.messages) {
+            all += message;
+        }
+        const auto written = ::write(pipe_ends[1], all.data(), all.size() * sizeof(char16_t));
+        ::_exit(written >= 0 ? 0 : 1);
+    }
+    ::close(pipe_ends[1]);
+    std::u16string received;
+    char16_t buffer[512];
+    for (ssize_t n; (n = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;) {
+        received.append(buffer, static_cast<std::size_t>(n) / sizeof(char16_t));
+    }
+    ::close(pipe_ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return received;
+}
+
+std::u16string StoppedAt(std::size_t files_done, const fs::path& where) {
+    const auto digits = std::to_string(files_done);
+    return std::u16string(messages::kStoppedBefore) + std::u16string(digits.begin(), digits.end()) +
+           std::u16string(messages::kStoppedAfter) + u"\r\n" + platform::PathText(where) + u"\r\n";
+}
+
+// Where `path` comes in the run's order: the number of files rewritten before it.
+std::size_t PositionOf(const TestFolder& folder, const fs::path& path) {
+    const auto order = platform::ListFolderFiles(folder.path()).value();
+    return static_cast<std::size_t>(std::find(order.begin(), order.end(), path) - order.begin());
+}
+
+TEST(PosixFaults, WriteCutShortLeavesTheOriginalAndNoTemporary) {
+    TestFolder folder;
+    const std::string big(3 << 20, 'b');
+    const auto big_path = folder.Write(u"big.txt", big);
+    const auto small_path = folder.Write(u"small.txt", "small");
+    const auto message = RunInChild(folder, [] {
+        ::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead of killing the process
+        const rlimit limit{1 << 20, 1 << 20};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+
+    const auto done = PositionOf(folder, big_path);
+    EXPECT_TRUE(message.starts_with(StoppedAt(done, big_path))) << "files done before it: " << done;
+    EXPECT_EQ(ReadBytes(big_path), big);
+    EXPECT_EQ(ReadBytes(small_path), done == 1 ? "H\r\nsmall\r\nT" : "small");
+    EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"big.txt", u"small.txt"}));
+}
+
+TEST(PosixFaults, FileTheUserCannotReadStopsTheRunUnchanged) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to switch to an unprivileged user";
+    }
+    TestFolder folder;
+    fs::permissions(folder.path(), fs::perms::all);
+    const auto secret = folder.Write(u"secret.txt", "secret");
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    const auto open_path = folder.Write(u"open.txt", "open");
+    fs::permissions(open_path, fs::perms::all);
+
+    const auto message = RunInChild(folder, [] {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+            ::_exit(2);
+        }
+    });
+
+    const auto done = PositionOf(folder, secret);
+    EXPECT_TRUE(message.starts_with(StoppedAt(done, secret))) << "files done before it: " << done;
+    EXPECT_NE(message.find(u"Permission denied"), std::u16string::npos);
+    EXPECT_EQ(ReadBytes(secret), "secret");
+    EXPECT_EQ(ReadBytes(open_path), done == 1 ? "H\r\nopen\r\nT" : "open");
+    EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"open.txt", u"secret.txt"}));
+}
+
+// A symbolic link is not a plain file: the run passes over it and never puts a regular file in its place.
+TEST(PosixFaults, SymbolicLinksAreLeftAsLinks) {
+    TestFolder folder;
+    const auto target = folder.Write(u"target.dat", "target");
+    fs::create_symlink(target, folder / u"link.txt");
+    RecordingView view(folder.path().u16string(), u"H", u"T");
+    RunBatch(view);
+    EXPECT_EQ(view.messages, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
+    EXPECT_TRUE(fs::is_symlink(folder / u"link.txt"));
+    EXPECT_EQ(ReadBytes(target), "target");
+}
+
+}  // namespace

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The shell operations the window needs: message box, folder browser, process launch and the skin library.
+namespace platform {
+
+// A top-level window of the system's window manager (an HWND on Windows).
+using WindowHandle = void*;
+
+// A modal box owned by `owner` with one OK button and no icon.
+void ShowMessageBox(WindowHandle owner, std::u16string_view text, std::u16string_view title);
+
+// The shell's folder browser, owned by `owner`, offering file-system folders only. Nothing when the user
+// cancels or the chosen item has no file-system path.
+std::optional<std::u16string> BrowseForFolder(WindowHandle owner, std::u16string_view title);
+
+// Starts a program by command line and returns at once; whether it started is not reported.
+// `show_style` is the system's window-show code for the new program's first window.
+void LaunchCommandLine(std::u16string_view command_line, int show_style);
+
+// The folder that holds the running program, without a trailing separator except for a drive root.
+std::u16string ProgramFolder();
+
+// The third-party skinning library, looked for in the program's folder and the system folder only:
+// a copy planted in the current folder is never loaded.
+class SkinLibrary {
+  public:
+    // Empty when the library or its entry point is missing.
+    static SkinLibrary Load();
+
+    SkinLibrary() = default;
+    SkinLibrary(SkinLibrary&& other) noexcept;
+    SkinLibrary& operator=(SkinLibrary&& other) noexcept;
+    ~SkinLibrary();
+
+    bool loaded() const { return attach_ex_ != nullptr; }
+
+    // Restyles the program's windows from `skin_file`; both texts reach the library in the ANSI code page.
+    // Does nothing when the library is not loaded or a text cannot be written in that code page.
+    void AttachEx(std::u16string_view skin_file, std::u16string_view extra);
+
+  private:
+    using Entry = void (*)();  // the entry point's real type is known only where it is called
+
+    void* module_ = nullptr;
+    Entry attach_ex_ = nullptr;
+};
+
+}  // namespace platform

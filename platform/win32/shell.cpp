@@ -1,0 +1,156 @@
+#include "platform/shell.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/code_page.h"
+#include "platform/win32/unique_handle.h"
+
+namespace platform {
+namespace {
+
+const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+std::u16string FromWide(const wchar_t* text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+void FreeItemList(PIDLIST_ABSOLUTE items) {
+    CoTaskMemFree(items);
+}
+using UniqueItemList = UniqueHandle<PIDLIST_ABSOLUTE, &FreeItemList>;
+
+// The skin library's entry point, as its makers declare it for Visual Basic: two ANSI strings, stdcall.
+using AttachExFunction = int(WINAPI*)(const char* skin_file, const char* extra);
+
+constexpr wchar_t kSkinLibraryName[] = L"SkinH_VB6.dll";
+
+HMODULE LoadSkinModule() {
+    HMODULE module =
+        LoadLibraryExW(kSkinLibraryName, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {
+        return module;
+    }
+    // Systems without the safe search flags (Vista and 7 before their update): ask for full paths instead.
+    const std::u16string beside_program = ProgramFolder() + u"\\SkinH_VB6.dll";
+    module = LoadLibraryExW(Wide(beside_program), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (module != nullptr) {
+        return module;
+    }
+    wchar_t system_folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system_folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return nullptr;
+    }
+    const std::u16string in_system = FromWide(system_folder) + u"\\SkinH_VB6.dll";
+    return LoadLibraryExW(Wide(in_system), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace
+
+void ShowMessageBox(WindowHandle owner, std::u16string_view text, std::u16string_view title) {
+    const std::u16string text_z(text), title_z(title);
+    MessageBoxW(static_cast<HWND>(owner), Wide(text_z), Wide(title_z), MB_OK);
+}
+
+std::optional<std::u16string> BrowseForFolder(WindowHandle owner, std::u16string_view title) {
+    const std::u16string title_z(title);
+    BROWSEINFOW request{};
+    request.hwndOwner = static_cast<HWND>(owner);
+    request.lpszTitle = Wide(title_z);
+    request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    const UniqueItemList items(SHBrowseForFolderW(&request));
+    if (!items) {
+        return std::nullopt;
+    }
+    // Long enough for any path the shell can hand back, including \\?\ forms.
+    std::wstring path(32768, L'\0');
+    if (!SHGetPathFromIDListEx(items.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+        return std::nullopt;
+    }
+    return FromWide(path.c_str());
+}
+
+void LaunchCommandLine(std::u16string_view command_line, int show_style) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show_style);
+    PROCESS_INFORMATION process{};
+    std::wstring writable(command_line.begin(), command_line.end());  // CreateProcessW may write into it
+    if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        const UniqueKernelHandle process_handle(process.hProcess), thread_handle(process.hThread);
+    }
+}
+
+std::u16string ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const auto separator = path.find_last_of(L"\\/");
+    path.resize(separator == std::wstring::npos ? 0 : separator);
+    if (path.size() == 2 && path[1] == L':') {
+        path += L'\\';  // a drive root keeps its separator: "C:" alone means the current folder on C
+    }
+    return FromWide(path.c_str());
+}
+
+SkinLibrary SkinLibrary::Load() {
+    SkinLibrary library;
+    UniqueModule module(LoadSkinModule());
+    if (!module) {
+        return library;
+    }
+    const FARPROC entry = GetProcAddress(module.get(), "SkinH_AttachEx");
+    if (entry == nullptr) {
+        return library;
+    }
+    library.attach_ex_ = reinterpret_cast<Entry>(entry);
+    library.module_ = module.release();
+    return library;
+}
+
+SkinLibrary::SkinLibrary(SkinLibrary&& other) noexcept
+    : module_(std::exchange(other.module_, nullptr)), attach_ex_(std::exchange(other.attach_ex_, nullptr)) {}
+
+SkinLibrary& SkinLibrary::operator=(SkinLibrary&& other) noexcept {
+    if (this != &other) {
+        SkinLibrary old(std::move(*this));
+        module_ = std::exchange(other.module_, nullptr);
+        attach_ex_ = std::exchange(other.attach_ex_, nullptr);
+    }
+    return *this;
+}
+
+SkinLibrary::~SkinLibrary() {
+    if (module_ != nullptr) {
+        FreeLibrary(static_cast<HMODULE>(module_));
+    }
+}
+
+void SkinLibrary::AttachEx(std::u16string_view skin_file, std::u16string_view extra) {
+    if (attach_ex_ == nullptr) {
+        return;
+    }
+    const auto skin_file_ansi = EncodeAnsi(skin_file);
+    const auto extra_ansi = EncodeAnsi(extra);
+    if (!skin_file_ansi || !extra_ansi) {
+        return;  // the library could not open a path it cannot be told
+    }
+    reinterpret_cast<AttachExFunction>(attach_ex_)(skin_file_ansi->c_str(), extra_ansi->c_str());
+}
+
+}  // namespace platform

@@ -1,0 +1,5 @@
+#pragma once
+
+// Resource identifiers shared by the resource script and the program.
+
+#define IDI_VARNOTTA 1

@@ -1,0 +1,314 @@
+#include "app/velmo.h"
+
+#include "app/dpi.h"
+#include "app/resource.h"
+#include "app/version.h"
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"Velmo";
+constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kFrameExStyle = WS_EX_CONTROLPARENT;
+
+constexpr char16_t kBrowseTitle[] = u"请选择路径";
+constexpr char16_t kExitCommandLine[] = u"explorer " VARNOTTA_HOME_PAGE;
+
+const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+struct ControlStyle {
+    const wchar_t* window_class;
+    DWORD style;
+    DWORD ex_style;
+};
+
+ControlStyle StyleOf(ControlKind kind) {
+    constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+    switch (kind) {
+        case ControlKind::SingleLineText:
+            return {L"EDIT", kChild | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::MultiLineText:
+            return {L"EDIT", kChild | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::Button:
+            return {L"BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0};
+        case ControlKind::Label:
+            return {L"STATIC", kChild | SS_LEFT | SS_NOPREFIX, 0};
+    }
+    return {L"STATIC", kChild, 0};
+}
+
+Control ControlOf(BatchText box) {
+    switch (box) {
+        case BatchText::Text1:
+            return Control::Text1;
+        case BatchText::Text2:
+            return Control::Text2;
+        case BatchText::Text3:
+            return Control::Text3;
+    }
+    return Control::Text1;
+}
+
+Control ControlOf(BatchControl control) {
+    switch (control) {
+        case BatchControl::Command1:
+            return Control::Command1;
+        case BatchControl::Command2:
+            return Control::Command2;
+        case BatchControl::Text2:
+            return Control::Text2;
+        case BatchControl::Text3:
+            return Control::Text3;
+        case BatchControl::Command3:
+            return Control::Command3;
+    }
+    return Control::Command3;
+}
+
+platform::UniqueFont CreateWindowFont(UINT dpi) {
+    LOGFONTW font{};
+    font.lfHeight = -MulDiv(kFontPoints, static_cast<int>(dpi), 72);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    lstrcpynW(font.lfFaceName, kFontFace, LF_FACESIZE);
+    return platform::UniqueFont(CreateFontIndirectW(&font));
+}
+
+}  // namespace
+
+Velmo::~Velmo() {
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
+}
+
+bool Velmo::Create(HINSTANCE instance, int show_command) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = &Velmo::WindowProcedure;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VARNOTTA));
+    window_class.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNOTTA), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kClassName;
+    if (RegisterClassExW(&window_class) == 0) {
+        return false;
+    }
+
+    // Born on the primary monitor, so that its DPI is the one the window is first laid out for.
+    RECT work_area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_area, 0);
+    const std::u16string caption = u"" VARNOTTA_CAPTION;
+    if (CreateWindowExW(kFrameExStyle, kClassName, Wide(caption), kFrameStyle, work_area.left, work_area.top, 1, 1,
+                        nullptr, nullptr, instance, this) == nullptr) {
+        return false;
+    }
+    CentreOnPrimaryWorkArea();
+    Form_Load();
+    ShowWindow(window_, show_command);
+    SetFocus(Item(Control::Text1));
+    return true;
+}
+
+bool Velmo::HandleDialogKey(MSG& message) {
+    return window_ != nullptr && IsDialogMessageW(window_, &message) != FALSE;
+}
+
+std::u16string Velmo::ReadText(BatchText box) {
+    const HWND edit = Item(ControlOf(box));
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    return std::u16string(text.begin(), text.end());
+}
+
+void Velmo::SetEnabled(BatchControl control, bool enabled) {
+    EnableWindow(Item(ControlOf(control)), enabled);
+}
+
+void Velmo::ShowMessage(const std::u16string& text) {
+    platform::ShowMessageBox(window_, text, u"" VARNOTTA_PRODUCT_NAME);
+}
+
+LRESULT CALLBACK Velmo::WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Velmo*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Velmo*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) {
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    return self->HandleMessage(message, wparam, lparam);
+}
+
+LRESULT Velmo::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wparam), HIWORD(wparam));
+            return 0;
+        case WM_ACTIVATE:
+            OnActivate(LOWORD(wparam) != WA_INACTIVE, HIWORD(wparam) != 0);
+            return 0;
+        case WM_NEXTDLGCTL:
+            OnNextDialogControl(wparam, lparam);
+            return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window_, message, wparam, lparam);
+    }
+}
+
+void Velmo::OnCreate() {
+    CreateControls();
+    LayOut(DpiOfWindow(window_));
+}
+
+void Velmo::OnCommand(int id, int notification) {
+    if (notification != BN_CLICKED) {
+        return;
+    }
+    switch (id) {
+        case ControlId(Control::Command1):
+            Command1_Click();
+            break;
+        case ControlId(Control::Command2):
+            Command2_Click();
+            break;
+        case ControlId(Control::Command3):
+            Command3_Click();
+            break;
+        case ControlId(Control::Command4):
+            Command4_Click();
+            break;
+        default:
+            break;
+    }
+}
+
+// A plain window, unlike a dialog, does not remember which control had the focus when another window
+// came to the front; without this the focus would be lost after every message box.
+void Velmo::OnActivate(bool active, bool minimized) {
+    if (!active) {
+        const HWND focus = GetFocus();
+        focus_when_deactivated_ = IsChild(window_, focus) ? focus : nullptr;
+        return;
+    }
+    if (minimized) {
+        return;
+    }
+    HWND focus = focus_when_deactivated_;
+    if (focus == nullptr || !IsWindowEnabled(focus)) {
+        focus = GetNextDlgTabItem(window_, nullptr, FALSE);
+    }
+    SetFocus(focus != nullptr ? focus : window_);
+}
+
+// Multi-line edit boxes ask their parent to move the focus when Tab is pressed in them, as in a dialog.
+void Velmo::OnNextDialogControl(WPARAM wparam, LPARAM lparam) {
+    HWND next = nullptr;
+    if (LOWORD(lparam) != 0) {
+        next = reinterpret_cast<HWND>(wparam);
+    } else {
+        next = GetNextDlgTabItem(window_, GetFocus(), wparam != 0);
+    }
+    if (next != nullptr) {
+        SetFocus(next);
+    }
+}
+
+void Velmo::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    LayOut(dpi);
+    FitFrame(dpi, POINT{suggested.left, suggested.top});
+}
+
+void Velmo::Form_Load() {
+    skin_ = platform::SkinLibrary::Load();
+    skin_.AttachEx(platform::ProgramFolder() + u"/Aero.she", u"");
+}
+
+void Velmo::Command1_Click() {
+    auto path = platform::BrowseForFolder(window_, kBrowseTitle);
+    if (!path) {
+        return;
+    }
+    if (path->empty() || path->back() != u'\\') {
+        *path += u'\\';
+    }
+    SetWindowTextW(Item(Control::Text1), Wide(*path));
+}
+
+void Velmo::Command2_Click() {
+    SetWindowTextW(Item(Control::Text1), L"");
+    SetWindowTextW(Item(Control::Text2), L"");
+    SetWindowTextW(Item(Control::Text3), L"");
+}
+
+void Velmo::Command3_Click() {
+    RunBatch(*this);
+}
+
+void Velmo::Command4_Click() {
+    platform::LaunchCommandLine(kExitCommandLine, SW_SHOWMINIMIZED);
+    DestroyWindow(window_);
+}
+
+void Velmo::CreateControls() {
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+    for (const ControlRow& row : kControlRows) {
+        const ControlStyle style = StyleOf(row.kind);
+        controls_[static_cast<std::size_t>(row.control)] =
+            CreateWindowExW(style.ex_style, style.window_class, row.caption, style.style, 0, 0, 0, 0, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(row.control))), instance, nullptr);
+    }
+}
+
+void Velmo::LayOut(UINT dpi) {
+    platform::UniqueFont font = CreateWindowFont(dpi);
+    for (const ControlRow& row : kControlRows) {
+        const RECT place = PixelRect(row.twips, dpi);
+        const HWND control = Item(row.control);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    font_ = std::move(font);  // the controls have let go of the old font by now
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void Velmo::FitFrame(UINT dpi, POINT top_left) {
+    const RECT client{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+    const RECT frame = FrameAroundClient(client, kFrameStyle, kFrameExStyle, dpi);
+    SetWindowPos(window_, nullptr, top_left.x, top_left.y, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Velmo::CentreOnPrimaryWorkArea() {
+    const UINT dpi = DpiOfWindow(window_);
+    const RECT client{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+    const RECT frame = FrameAroundClient(client, kFrameStyle, kFrameExStyle, dpi);
+    RECT work_area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_area, 0);
+    const LONG left = work_area.left + (work_area.right - work_area.left - (frame.right - frame.left)) / 2;
+    const LONG top = work_area.top + (work_area.bottom - work_area.top - (frame.bottom - frame.top)) / 2;
+    FitFrame(dpi, POINT{left, top});
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "app/layout.h"
+#include "batch/batch_run.h"
+#include "platform/shell.h"
+#include "platform/win32/unique_handle.h"
+
+// The program's one window: a folder box with Browse, the head and tail boxes, and Clear, Start and Exit.
+// It is the view the batch run reads its texts from and locks while it works.
+class Velmo final : public BatchView {
+  public:
+    Velmo() = default;
+    Velmo(const Velmo&) = delete;
+    Velmo& operator=(const Velmo&) = delete;
+    ~Velmo() override;
+
+    // Creates the window centred on the primary monitor, attaches the skin and shows it.
+    bool Create(HINSTANCE instance, int show_command);
+
+    // Tab, Shift+Tab and the other dialog keys between the controls; true when `message` was handled.
+    bool HandleDialogKey(MSG& message);
+
+    std::u16string ReadText(BatchText box) override;
+    void SetEnabled(BatchControl control, bool enabled) override;
+    void ShowMessage(const std::u16string& text) override;
+
+  private:
+    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+
+    void OnCreate();
+    void OnCommand(int id, int notification);
+    void OnActivate(bool active, bool minimized);
+    void OnNextDialogControl(WPARAM wparam, LPARAM lparam);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+
+    void CreateControls();
+    void LayOut(UINT dpi);
+    void FitFrame(UINT dpi, POINT top_left);
+    void CentreOnPrimaryWorkArea();
+    HWND Item(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
+
+    HWND window_ = nullptr;
+    std::array<HWND, kControlRows.size()> controls_{};
+    platform::UniqueFont font_;
+    platform::SkinLibrary skin_;
+    HWND focus_when_deactivated_ = nullptr;
+};

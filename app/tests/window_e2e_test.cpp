@@ -1,0 +1,426 @@
+// The window program end to end: started as a user starts it, driven only through its windows.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "window_driver.h"
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"Varnotta 1.0      www.varnotta.example";
+constexpr wchar_t kHomePage[] = L"https://www.varnotta.example/";
+
+struct ExpectedControl {
+    const wchar_t* window_class;
+    const wchar_t* caption;        // empty for the text boxes, which are found by tab order
+    int left, top, width, height;  // twips
+};
+
+// Listed in tab order.
+constexpr std::array<ExpectedControl, 10> kExpected{{
+    {L"Edit", L"", 1320, 360, 3855, 285},
+    {L"Button", L"浏 览", 5400, 360, 1215, 375},
+    {L"Edit", L"", 1320, 1080, 3855, 1335},
+    {L"Edit", L"", 1320, 2640, 3855, 1335},
+    {L"Button", L"清 空", 5400, 1200, 1215, 375},
+    {L"Button", L"开 始", 5400, 2040, 1215, 375},
+    {L"Static", L"头部内容:", 120, 1080, 855, 495},
+    {L"Static", L"尾部内容:", 240, 2640, 855, 495},
+    {L"Static", L"TXT文件目录:", 120, 360, 1215, 255},
+    {L"Button", L"退 出", 5400, 2760, 1215, 375},
+}};
+
+std::wstring Scratch() {
+    return EnvironmentText(L"VARNOTTA_E2E_FOLDER");
+}
+
+// A new, empty folder under the scratch folder.
+std::wstring NewFolder(const std::wstring& name) {
+    const std::wstring folder = Scratch() + L"\\" + name;
+    EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "already there? " << GetLastError();
+    return folder;
+}
+
+std::string Ansi(const std::wstring& text) {
+    return Encode(text, 936);
+}
+
+std::wstring SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result(text, length);
+    LocalFree(text);
+    while (!result.empty() && (result.back() == L'\r' || result.back() == L'\n' || result.back() == L' ')) {
+        result.pop_back();
+    }
+    return result;
+}
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The program's ten controls, found as a user finds them: buttons and labels by caption, text boxes by
+// their place in the tab order.
+struct Controls {
+    HWND text1, text2, text3, command1, command2, command3, command4;
+
+    explicit Controls(const RunningProgram& program)
+        : command1(program.ChildWithCaption(L"浏 览")),
+          command2(program.ChildWithCaption(L"清 空")),
+          command3(program.ChildWithCaption(L"开 始")),
+          command4(program.ChildWithCaption(L"退 出")) {
+        const auto stops = program.TabStops();
+        text1 = stops.size() > 0 ? stops[0] : nullptr;
+        text2 = stops.size() > 2 ? stops[2] : nullptr;
+        text3 = stops.size() > 3 ? stops[3] : nullptr;
+    }
+
+    std::array<HWND, 5> Locked() const { return {command1, command2, text2, text3, command3}; }
+};
+
+class WindowTest : public ::testing::Test {
+  protected:
+    std::unique_ptr<RunningProgram> Start(const std::wstring& program = EnvironmentText(L"VARNOTTA_PROGRAM"),
+                                          const std::wstring& working_folder = Scratch()) {
+        auto running = std::make_unique<RunningProgram>(program, working_folder, kCaption);
+        EXPECT_NE(running->window(), nullptr) << "no window captioned \"Varnotta 1.0      www.varnotta.example\"";
+        return running;
+    }
+
+    // Waits for a message box and checks that it is the program's plain one: its title, one OK button, no icon.
+    static std::wstring MessageBoxText(const ModalWindow& box) {
+        if (box.window == nullptr) {
+            ADD_FAILURE() << "no message box appeared";
+            return {};
+        }
+        EXPECT_EQ(box.caption, L"Varnotta");
+        int buttons = 0;
+        for (const HWND child : box.children) {
+            if (ClassOf(child) == L"Button" && IsWindowVisible(child)) {
+                ++buttons;
+            }
+            const LONG style = GetWindowLongW(child, GWL_STYLE);
+            if (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
+                DWORD_PTR icon = 0;
+                SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+                EXPECT_EQ(icon, 0u) << "the box shows an icon";
+            }
+        }
+        EXPECT_EQ(buttons, 1);
+        EXPECT_NE(box.ChildWithId(IDOK), nullptr);
+        const HWND text = box.ChildWithId(0xFFFF);
+        return text != nullptr ? TextOf(text) : L"<no text>";
+    }
+
+    static void PressOk(const RunningProgram& program, const ModalWindow& box) {
+        Click(box.ChildWithId(IDOK));
+        EXPECT_TRUE(program.WaitForModalToClose(box.window));
+    }
+
+    static void ExpectEnabled(const std::array<HWND, 5>& controls, bool enabled) {
+        for (const HWND control : controls) {
+            EXPECT_EQ(IsWindowEnabled(control) != FALSE, enabled) << "control captioned \"" << TextOf(control) << '"';
+        }
+    }
+};
+
+TEST_F(WindowTest, CaptionLayoutFontAndTabOrderAreExact) {
+    const auto program = Start();
+    const HWND window = program->window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(TextOf(window), kCaption);
+
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 6675 / 15);
+    EXPECT_EQ(client.bottom, 4080 / 15);
+
+    // A fixed frame: caption, system menu, minimise and close only, placed in the middle of the work area.
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_TRUE((style & WS_CAPTION) == WS_CAPTION && (style & WS_SYSMENU) && (style & WS_MINIMIZEBOX));
+    EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+    RECT frame{}, work_area{};
+    GetWindowRect(window, &frame);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_area, 0);
+    EXPECT_NEAR(frame.left + frame.right, work_area.left + work_area.right, 1);
+    EXPECT_NEAR(frame.top + frame.bottom, work_area.top + work_area.bottom, 1);
+
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
+    }
+    ASSERT_EQ(children.size(), kExpected.size());
+
+    const Controls controls(*program);
+    const std::array<HWND, 3> text_boxes{controls.text1, controls.text2, controls.text3};
+    const std::array<std::size_t, 3> text_box_rows{0, 2, 3};
+    for (std::size_t row = 0; row < kExpected.size(); ++row) {
+        const ExpectedControl& expected = kExpected[row];
+        SCOPED_TRACE(testing::Message() << "row " << row);
+        HWND control = nullptr;
+        if (*expected.caption != L'\0') {
+            control = program->ChildWithCaption(expected.caption);
+        } else {
+            for (std::size_t i = 0; i < text_boxes.size(); ++i) {
+                if (text_box_rows[i] == row) {
+                    control = text_boxes[i];
+                }
+            }
+        }
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), expected.window_class), 0) << ClassOf(control).c_str();
+        EXPECT_EQ(TextOf(control), expected.caption);
+        EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control));
+        const RECT place = RectIn(window, control);
+        EXPECT_EQ(place.left, expected.left / 15);
+        EXPECT_EQ(place.top, expected.top / 15);
+        EXPECT_EQ(place.right - place.left, expected.width / 15);
+        EXPECT_EQ(place.bottom - place.top, expected.height / 15);
+    }
+
+    // The folder box is one line; the head and tail boxes keep typed line breaks and scroll vertically.
+    EXPECT_FALSE(GetWindowLongW(controls.text1, GWL_STYLE) & ES_MULTILINE);
+    for (const HWND box : {controls.text2, controls.text3}) {
+        const DWORD multi_line = ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL;
+        EXPECT_EQ(GetWindowLongW(box, GWL_STYLE) & multi_line, multi_line);
+    }
+
+    // Tab, pressed as keys, visits every control but the labels, in tab order, and comes round again.
+    const std::vector<HWND> tab_order{controls.text1,    controls.command1, controls.text2,   controls.text3,
+                                      controls.command2, controls.command3, controls.command4};
+    EXPECT_EQ(program->TabStops(), tab_order);
+    ASSERT_TRUE(WaitUntil([&] { return program->Focus() == controls.text1; }))
+        << "the folder box starts with the focus";
+    for (std::size_t step = 1; step <= tab_order.size(); ++step) {
+        const HWND from = program->Focus();
+        PressKey(from, VK_TAB);
+        const HWND expected = tab_order[step % tab_order.size()];
+        EXPECT_TRUE(WaitUntil([&] { return program->Focus() == expected; }, 3s))
+            << "Tab from \"" << TextOf(from) << "\" went to \"" << TextOf(program->Focus()) << '"';
+    }
+    EXPECT_EQ(TextOf(controls.text2), L"") << "Tab in a multi-line box must move on, not insert a tab";
+
+    Sleep(500);  // let the window finish painting before the picture
+    EXPECT_TRUE(SaveWindowPicture(window, EnvironmentText(L"VARNOTTA_SCREENSHOT")));
+}
+
+TEST_F(WindowTest, TypicalRunRewritesTheTextFilesAndUnlocksAfterOk) {
+    const std::wstring folder = NewFolder(L"typical run 普通");
+    WriteFileBytes(folder + L"\\a.txt", "abc");
+    WriteFileBytes(folder + L"\\中文.txt", Ansi(L"第一行\r\n"));
+    WriteFileBytes(folder + L"\\b.TXT", "upper case");
+    WriteFileBytes(folder + L"\\c.txt.bak", "backup");
+    WriteFileBytes(folder + L"\\hidden.txt", "hidden");
+    SetFileAttributesW((folder + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
+    WriteFileBytes(folder + L"\\sub\\d.txt", "deeper");
+
+    const auto program = Start();
+    const Controls controls(*program);
+
+    // The folder path typed with spaces around it; the head typed with Enter at its end.
+    const std::wstring typed_path = L"  " + folder + L"\\  ";
+    TypeText(controls.text1, typed_path);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(controls.text1) == typed_path; }));
+    TypeText(controls.text2, L"  头部");
+    PressKey(controls.text2, VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(controls.text2) == L"  头部\r\n"; })) << "Enter must insert CR LF";
+    SetTextOf(controls.text3, L"  尾 T  ");
+
+    Click(controls.command3);
+    const ModalWindow box = program->WaitForModal(30s);
+    EXPECT_EQ(MessageBoxText(box), L"任务完成！");
+    ExpectEnabled(controls.Locked(), false);
+    EXPECT_TRUE(IsWindowEnabled(controls.text1) && IsWindowEnabled(controls.command4));
+    PressOk(*program, box);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(controls.command3) != FALSE; }));
+    ExpectEnabled(controls.Locked(), true);
+
+    const std::string head = Ansi(L"头部\r\n") + "\r\n";
+    const std::string tail = "\r\n" + Ansi(L"尾 T");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\a.txt"), head + "abc" + tail);
+    EXPECT_EQ(ReadFileBytes(folder + L"\\中文.txt"), head + Ansi(L"第一行\r\n") + tail);
+    EXPECT_EQ(ReadFileBytes(folder + L"\\b.TXT"), "upper case");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\c.txt.bak"), "backup");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\hidden.txt"), "hidden");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\sub\\d.txt"), "deeper");
+}
+
+TEST_F(WindowTest, ClearEmptiesAllThreeBoxesAndBlankOrMissingPathsAreRefused) {
+    const auto program = Start();
+    const Controls controls(*program);
+    SetTextOf(controls.text1, Scratch());
+    SetTextOf(controls.text2, L"head");
+    SetTextOf(controls.text3, L"tail");
+    Click(controls.command2);
+    EXPECT_TRUE(WaitUntil([&] {
+        return TextOf(controls.text1).empty() && TextOf(controls.text2).empty() && TextOf(controls.text3).empty();
+    }));
+
+    // Refused paths do not lock anything, not even while the message is up.
+    for (const std::wstring& path : {std::wstring(), std::wstring(L"   ")}) {
+        SetTextOf(controls.text1, path);
+        Click(controls.command3);
+        const ModalWindow box = program->WaitForModal();
+        EXPECT_EQ(MessageBoxText(box), L"请先设定路径！") << "for \"" << path << '"';
+        ExpectEnabled(controls.Locked(), true);
+        PressOk(*program, box);
+    }
+    SetTextOf(controls.text1, Scratch() + L"\\no such folder\\");
+    Click(controls.command3);
+    const ModalWindow box = program->WaitForModal();
+    EXPECT_EQ(MessageBoxText(box), L"该路径不存在！");
+    ExpectEnabled(controls.Locked(), true);
+    PressOk(*program, box);
+}
+
+TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
+    const std::wstring folder = NewFolder(L"failed run");
+    for (int i = 1; i <= 5; ++i) {
+        WriteFileBytes(folder + L"\\f" + std::to_wstring(i) + L".txt", "content " + std::to_string(i));
+    }
+    // The run takes the files in the order the folder lists them; the third of them is held open.
+    const std::vector<std::wstring> order = ListingOrder(folder);
+    ASSERT_EQ(order.size(), 5u);
+    std::string before[5];
+    for (std::size_t i = 0; i < 5; ++i) {
+        before[i] = ReadFileBytes(folder + L"\\" + order[i]);
+    }
+    const std::wstring held_path = folder + L"\\" + order[2];
+    HANDLE held = CreateFileW(held_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    const auto program = Start();
+    const Controls controls(*program);
+    SetTextOf(controls.text1, folder + L"\\");
+    SetTextOf(controls.text2, L"H");
+    Click(controls.command3);
+    const ModalWindow box = program->WaitForModal(60s);
+    EXPECT_EQ(MessageBoxText(box), L"处理中断，已完成 2 个文件，其余文件未改动。\r\n" + held_path + L"\r\n" +
+                                       SystemText(ERROR_SHARING_VIOLATION));
+    ExpectEnabled(controls.Locked(), false);
+    PressOk(*program, box);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(controls.command3) != FALSE; }));
+    ExpectEnabled(controls.Locked(), true);
+    CloseHandle(held);
+
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(testing::Message() << "file " << i << " in listing order");
+        EXPECT_EQ(ReadFileBytes(folder + L"\\" + order[i]), i < 2 ? "H\r\n" + before[i] : before[i]);
+    }
+}
+
+TEST_F(WindowTest, BrowseCancelKeepsTheFolderBoxAndOkFillsItWithABackslash) {
+    const auto program = Start();
+    const Controls controls(*program);
+    SetTextOf(controls.text1, L"保留 kept");
+
+    Click(controls.command1);
+    ModalWindow browser = program->WaitForModal();
+    ASSERT_NE(browser.window, nullptr) << "no folder browser";
+    EXPECT_NE(browser.ChildWithText(L"请选择路径"), nullptr) << "the browser does not show its title";
+    Click(browser.ChildWithId(IDCANCEL));
+    EXPECT_TRUE(program->WaitForModalToClose(browser.window));
+    EXPECT_EQ(TextOf(controls.text1), L"保留 kept");
+
+    Click(controls.command1);
+    browser = program->WaitForModal();
+    ASSERT_NE(browser.window, nullptr);
+    HWND tree = nullptr;
+    for (const HWND child : browser.children) {
+        if (ClassOf(child) == L"SysTreeView32") {
+            tree = child;
+        }
+    }
+    ASSERT_NE(tree, nullptr);
+    // From the desktop at the top of the tree, one step down with the keyboard reaches a folder.
+    PressKey(tree, VK_HOME);
+    PressKey(tree, VK_DOWN);
+    const HWND ok = browser.ChildWithId(IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(ok) != FALSE; }));
+    Click(ok);
+    EXPECT_TRUE(program->WaitForModalToClose(browser.window));
+    const std::wstring chosen = TextOf(controls.text1);
+    ASSERT_FALSE(chosen.empty());
+    EXPECT_EQ(chosen.back(), L'\\');
+    EXPECT_NE(chosen, L"保留 kept");
+    EXPECT_TRUE(IsFolder(chosen)) << chosen;
+}
+
+TEST_F(WindowTest, ExitOpensTheHomePageAndEndsTheProgram) {
+    const std::wstring log = EnvironmentText(L"VARNOTTA_URL_LOG");
+    const auto program = Start();
+    Click(Controls(*program).command4);
+    DWORD exit_code = 1;
+    EXPECT_TRUE(program->WaitForExit(10s, &exit_code));
+    EXPECT_EQ(exit_code, 0u);
+    EXPECT_TRUE(
+        WaitUntil([&] { return ReadFileBytes(log).find(Encode(kHomePage, CP_UTF8)) != std::string::npos; }, 30s))
+        << "the browser was not asked for the home page; it got: " << ReadFileBytes(log);
+}
+
+TEST_F(WindowTest, CloseBoxEndsTheProgramWithoutOpeningAnything) {
+    const std::wstring log = EnvironmentText(L"VARNOTTA_URL_LOG");
+    const std::string logged_before = ReadFileBytes(log);
+    const auto program = Start();
+    PostMessageW(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    DWORD exit_code = 1;
+    EXPECT_TRUE(program->WaitForExit(10s, &exit_code));
+    EXPECT_EQ(exit_code, 0u);
+    Sleep(3000);  // a launch would have reached the browser by now
+    EXPECT_EQ(ReadFileBytes(log), logged_before);
+}
+
+TEST_F(WindowTest, SkinLibraryBesideTheProgramGetsTheSkinPathInTheAnsiCodePage) {
+    const std::wstring folder = NewFolder(L"皮肤 skin");
+    ASSERT_TRUE(CopyFileW(EnvironmentText(L"VARNOTTA_PROGRAM").c_str(), (folder + L"\\varnotta.exe").c_str(), TRUE));
+    ASSERT_TRUE(
+        CopyFileW(EnvironmentText(L"VARNOTTA_SKIN_RECORDER").c_str(), (folder + L"\\SkinH_VB6.dll").c_str(), TRUE));
+    {
+        const auto program = Start(folder + L"\\varnotta.exe", Scratch());
+        PostMessageW(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(program->WaitForExit(10s));
+    }
+    EXPECT_EQ(ReadFileBytes(folder + L"\\SkinH_VB6.calls"), Ansi(folder) + "/Aero.she" + '\0' + '\0');
+}
+
+TEST_F(WindowTest, SkinLibraryPlantedInTheCurrentFolderIsNotLoaded) {
+    const std::wstring program_folder = NewFolder(L"program alone");
+    const std::wstring current_folder = NewFolder(L"planted");
+    ASSERT_TRUE(
+        CopyFileW(EnvironmentText(L"VARNOTTA_PROGRAM").c_str(), (program_folder + L"\\varnotta.exe").c_str(), TRUE));
+    ASSERT_TRUE(CopyFileW(EnvironmentText(L"VARNOTTA_SKIN_RECORDER").c_str(),
+                          (current_folder + L"\\SkinH_VB6.dll").c_str(), TRUE));
+    {
+        const auto program = Start(program_folder + L"\\varnotta.exe", current_folder);
+        PostMessageW(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(program->WaitForExit(10s));
+    }
+    EXPECT_EQ(GetFileAttributesW((current_folder + L"\\SkinH_VB6.calls").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    // File text is in the system ANSI code page; these tests are written for the Chinese one.
+    if (GetACP() != 936) {
+        fprintf(stderr, "the ANSI code page is %u, not 936\n", GetACP());
+        return 1;
+    }
+    for (const wchar_t* name : {L"VARNOTTA_PROGRAM", L"VARNOTTA_SKIN_RECORDER", L"VARNOTTA_E2E_FOLDER",
+                                L"VARNOTTA_URL_LOG", L"VARNOTTA_SCREENSHOT"}) {
+        if (EnvironmentText(name).empty()) {
+            fprintf(stderr, "%ls is not set\n", name);
+            return 1;
+        }
+    }
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,104 @@
+#include "platform/console.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/win32/system_error.h"
+#include "platform/win32/unique_handle.h"
+
+namespace platform {
+namespace {
+
+HANDLE HandleOf(ConsoleStream stream) {
+    return GetStdHandle(stream == ConsoleStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+void WriteBytes(HANDLE handle, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+        if (!WriteFile(handle, bytes.data() + done, size, &written, nullptr) || written == 0) {
+            return;
+        }
+        done += written;
+    }
+}
+
+}  // namespace
+
+bool IsTerminal(ConsoleStream stream) {
+    return IsConsole(HandleOf(stream));
+}
+
+void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
+    const HANDLE handle = HandleOf(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) {
+        return;
+    }
+    if (IsConsole(handle)) {
+        // The console takes UTF-16 directly, whatever its code page: Chinese shows on every system.
+        std::size_t done = 0;
+        while (done < text.size()) {
+            DWORD written = 0;
+            const DWORD size = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 8192));
+            if (!WriteConsoleW(handle, text.data() + done, size, &written, nullptr) || written == 0) {
+                return;
+            }
+            done += written;
+        }
+        return;
+    }
+    // Redirected to a file or a pipe: the console's code page, so that another console program shows it, and
+    // the CR LF line ends that Windows text files use.
+    std::wstring wide;
+    wide.reserve(text.size() + text.size() / 16);
+    for (const char16_t c : text) {
+        if (c == u'\n') {
+            wide += L'\r';
+        }
+        wide += static_cast<wchar_t>(c);
+    }
+    UINT code_page = GetConsoleOutputCP();
+    if (code_page == 0) {
+        code_page = GetACP();  // no console at all: the system's own code page
+    }
+    const int size =
+        WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return;
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size, nullptr, nullptr);
+    WriteBytes(handle, bytes);
+}
+
+Result<std::string> ReadWholeFile(const Path& path) {
+    const HANDLE opened =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    const UniqueKernelHandle file(opened);
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+            return LastError();
+        }
+        if (read == 0) {
+            return content;
+        }
+        content.append(buffer, read);
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+#include "cli/progress_line.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ProgressLineTest, BytesInBinaryUnits) {
+    EXPECT_EQ(cli::FormatBytes(0), u"0 B");
+    EXPECT_EQ(cli::FormatBytes(1023), u"1023 B");
+    EXPECT_EQ(cli::FormatBytes(1024), u"1.0 KiB");
+    EXPECT_EQ(cli::FormatBytes(3565158), u"3.4 MiB");
+    EXPECT_EQ(cli::FormatBytes(std::uint64_t{5} << 30), u"5.0 GiB");
+    EXPECT_EQ(cli::FormatBytes(std::uint64_t{3} << 50), u"3072.0 TiB");
+}
+
+TEST(ProgressLineTest, WideCharactersTakeTwoColumns) {
+    EXPECT_EQ(cli::DisplayColumns(u"abc"), 3);
+    EXPECT_EQ(cli::DisplayColumns(u"笔记.txt"), 8);
+    EXPECT_EQ(cli::DisplayColumns(u"\U00020000x"), 3);
+}
+
+TEST(ProgressLineTest, WholeLineWhenItFits) {
+    EXPECT_EQ(cli::FormatProgress(12, 10000, 3565158, u"笔记.txt", 79), u"12/10000  3.4 MiB  笔记.txt");
+}
+
+TEST(ProgressLineTest, LongNamesKeepTheirEndAndNeverPassTheWidth) {
+    const std::u16string name = u"很长的文件名" + std::u16string(60, u'x') + u"-end.txt";
+    for (int columns = 10; columns <= 90; ++columns) {
+        const std::u16string line = cli::FormatProgress(7, 9, 100, name, columns);
+        EXPECT_LE(cli::DisplayColumns(line), columns) << columns;
+        EXPECT_TRUE(line.starts_with(u"7/9  100 B")) << columns;
+        if (columns >= 21 && columns <= 81) {  // the kept end is all ASCII
+            EXPECT_TRUE(line.ends_with(u"…" + name.substr(name.size() - (columns - 13)))) << columns;
+        }
+    }
+    // The cut falls between whole characters: a wide character that does not fit is left out whole.
+    EXPECT_EQ(cli::FormatProgress(1, 1, 1, u"甲乙丙丁戊", 17), u"1/1  1 B  …丙丁戊");
+    EXPECT_EQ(cli::FormatProgress(1, 1, 1, u"甲乙丙丁戊", 16), u"1/1  1 B  …丁戊");
+    EXPECT_EQ(cli::FormatProgress(1, 1, 1, u"a\U00020000\U00020001", 14), u"1/1  1 B  …\U00020001");
+    EXPECT_EQ(cli::FormatProgress(1, 1, 1, u"a\U00020000\U00020001", 15), u"1/1  1 B  a\U00020000\U00020001");
+}
+
+}  // namespace

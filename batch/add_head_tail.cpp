@@ -91,15 +91,12 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
     } else {
         return opened.error();
     }
-    const auto stamp = input->Stamp();
-    if (!stamp.ok()) {
-        return stamp.error();
-    }
-    if (stamp.value().links > 1) {
+    const platform::FileStamp stamp = input->stamp();
+    if (stamp.links > 1) {
         return OwnError(messages::kHardLinked);  // a new file under one name would part it from the others
     }
-    const std::uint64_t size = stamp.value().size;
-    auto output = platform::ReplacementFile::CreateFor(path);
+    const std::uint64_t size = stamp.size;
+    auto output = platform::ReplacementFile::CreateFor(path, *input);
     if (!output.ok()) {
         return output.error();
     }
@@ -153,7 +150,7 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
     if (!now.ok()) {
         return now.error();
     }
-    if (now.value() != stamp.value()) {
+    if (now.value() != stamp) {
         return OwnError(messages::kChangedMeanwhile);
     }
     return output.value().Replace();

@@ -42,9 +42,8 @@ struct RunFailure {
 };
 
 // Rewrites every collected file that is still a normal file when its turn comes; stops at the first failure.
-std::optional<RunFailure> RewriteFiles(BatchView& view, const FileList& files) {
+std::optional<RunFailure> RewriteEach(BatchView& view, const FileList& files, BatchProgress& progress) {
     HeadTailWriter writer(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3));
-    BatchProgress progress;
     progress.file_count = static_cast<std::int64_t>(files.size());
     for (const auto& path : files) {
         progress.current_file = path;
@@ -69,6 +68,15 @@ std::optional<RunFailure> RewriteFiles(BatchView& view, const FileList& files) {
     return std::nullopt;
 }
 
+std::optional<RunFailure> RewriteFiles(BatchView& view, const FileList& files, const platform::Path& folder) {
+    BatchProgress progress;
+    auto failure = RewriteEach(view, files, progress);
+    if (progress.files_done > 0) {
+        platform::SyncFolder(folder);  // once for the whole run rather than after every rename
+    }
+    return failure;
+}
+
 }  // namespace
 
 void RunBatch(BatchView& view) {
@@ -88,7 +96,7 @@ void RunBatch(BatchView& view) {
     auto files = CollectTxtFiles(folder);
     if (!files.ok()) {
         view.ShowMessage(FailureMessage(0, folder, files.error()));
-    } else if (auto failure = RewriteFiles(view, files.value())) {
+    } else if (auto failure = RewriteFiles(view, files.value(), folder)) {
         view.ShowMessage(FailureMessage(failure->files_done, failure->where, failure->error));
     } else if (!files.value().empty()) {
         view.ShowMessage(std::u16string(messages::kTaskDone));

@@ -40,22 +40,28 @@ struct FileStamp {
 // The stamp of the entry at `path` itself (a link is not followed).
 Result<FileStamp> StampOf(const Path& path);
 
-// A file opened for reading, shared with other readers and writers.
+// A plain file opened for reading, shared with other readers and writers.
 class InputFile {
   public:
+    // Fails for anything that is not a plain file (a link is not followed).
     static Result<InputFile> Open(const Path& path);
 
     InputFile(InputFile&& other) noexcept;
     InputFile& operator=(InputFile&& other) noexcept;
     ~InputFile();
 
-    Result<FileStamp> Stamp() const;
+    // The file as it was when it was opened.
+    const FileStamp& stamp() const { return stamp_; }
+
     // Reads up to `size` bytes at `offset`; 0 means the end of the file.
     Result<std::size_t> ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const;
 
   private:
-    explicit InputFile(std::intptr_t handle) : handle_(handle) {}
+    friend class ReplacementFile;
+    InputFile(std::intptr_t handle, const FileStamp& stamp) : handle_(handle), stamp_(stamp) {}
+
     std::intptr_t handle_;
+    FileStamp stamp_;
 };
 
 // New content for `target`, written to a temporary file beside it and put in its place in one step.
@@ -63,16 +69,18 @@ class InputFile {
 // the target is left as it was.
 class ReplacementFile {
   public:
-    // Fails at once, before anything is written, when the target is read-only.
-    static Result<ReplacementFile> CreateFor(const Path& target);
+    // For the file `original`, opened from `target`, whose attributes (or mode and owner) the replacement
+    // takes. Fails at once, before anything is written, when the original is read-only.
+    static Result<ReplacementFile> CreateFor(const Path& target, const InputFile& original);
 
     ReplacementFile(ReplacementFile&& other) noexcept;
     ReplacementFile& operator=(ReplacementFile&& other) = delete;
     ~ReplacementFile();
 
     Status Write(std::string_view bytes);
-    // Flushes the new content to disk, gives it the target's attributes and replaces the target.
-    // A target that has vanished meanwhile is not created again.
+    // Flushes the new content to disk, gives it the target's attributes and replaces the target, which
+    // must no longer be open (Windows cannot replace a file that is). A target that has vanished
+    // meanwhile is not created again.
     Status Replace();
 
     const Path& temporary_path() const { return temporary_; }
@@ -86,6 +94,10 @@ class ReplacementFile {
     std::intptr_t handle_;
     bool settled_ = false;  // replaced, or handed over to the user: nothing left to remove
 };
+
+// Makes the replacements done in `folder` durable. Renames are atomic without it; this only hastens the
+// moment the new names are safe on disk, so one call after a whole run serves.
+void SyncFolder(const Path& folder);
 
 // Paths from the window's UTF-16 text and back. A text that cannot name a path (an unpaired surrogate on a
 // system whose paths are UTF-8) yields nothing.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "batch/add_head_tail.h"
 #include "batch/messages.h"
@@ -170,6 +171,44 @@ TEST(AddHeadTail, ReportsProgressInBytesOfFormerContent) {
     ASSERT_FALSE(reports.empty());
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
     EXPECT_EQ(reports.back(), 2u * (1 << 20) + 5);
+}
+
+// Another program acts on the file while its former content is being copied (after the first 1 MiB).
+TEST(AddHeadTail, FileChangedWhileCopiedIsLeftAsTheOtherProgramMadeIt) {
+    const std::string original(3 << 20, 'o');
+    for (const std::string_view change : {"remove", "replace", "grow", "shrink"}) {
+        TestFolder folder;
+        const auto path = folder.Write(u"f.txt", original);
+        std::string expected = original;
+        bool acted = false;
+        HeadTailWriter writer(u"H", u"T");
+        const auto status = writer.AddHeadTail(path, [&](std::uint64_t) {
+            if (std::exchange(acted, true)) {
+                return;
+            }
+            if (change == "remove") {
+                std::filesystem::remove(path);
+            } else if (change == "replace") {
+                const auto other = folder.Write(u"other.tmp", "theirs");
+                std::error_code refused;  // Windows does not let a file that is open be replaced
+                std::filesystem::rename(other, path, refused);
+                expected = refused ? "H\r\n" + original + "\r\nT" : "theirs";
+                if (refused) {
+                    std::filesystem::remove(other);
+                }
+            } else {
+                expected = change == "grow" ? original + "more" : original.substr(0, 100);
+                WriteBytes(path, expected);
+            }
+        });
+        EXPECT_EQ(status.ok(), expected.starts_with("H\r\n")) << change;
+        if (change == "remove") {
+            EXPECT_TRUE(folder.Names().empty()) << "a removed file must not come back";
+        } else {
+            EXPECT_EQ(folder.Read(u"f.txt"), expected) << change;
+            EXPECT_EQ(folder.Names(), std::vector<std::u16string>{u"f.txt"}) << change;
+        }
+    }
 }
 
 TEST(AddHeadTail, MissingFileFails) {

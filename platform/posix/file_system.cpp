@@ -108,11 +108,14 @@ std::string ParentFolder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-void SyncFolder(const std::string& folder) {
-    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0) {
-        ::fsync(fd.get());
-    }
+// The permission bits that creating a file with `mode` would lose to the process's umask.
+bool UmaskWouldStrip(mode_t mode) {
+    static const mode_t umask_bits = [] {
+        const mode_t bits = ::umask(0);  // reading the umask means setting it: put it straight back
+        ::umask(bits);
+        return bits;
+    }();
+    return (mode & umask_bits) != 0;
 }
 
 }  // namespace
@@ -191,26 +194,19 @@ Result<InputFile> InputFile::Open(const Path& path) {
     if (!S_ISREG(info.st_mode)) {
         return SystemError(EINVAL);
     }
-    return InputFile(fd.release());
+    return InputFile(fd.release(), StampFrom(info));
 }
 
-InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)), stamp_(other.stamp_) {}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
     UniqueFd closer(static_cast<int>(std::exchange(handle_, std::exchange(other.handle_, -1))));
+    stamp_ = other.stamp_;
     return *this;
 }
 
 InputFile::~InputFile() {
     UniqueFd closer(static_cast<int>(handle_));
-}
-
-Result<FileStamp> InputFile::Stamp() const {
-    struct stat info;
-    if (::fstat(static_cast<int>(handle_), &info) != 0) {
-        return SystemError(errno);
-    }
-    return StampFrom(info);
 }
 
 Result<std::size_t> InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
@@ -225,23 +221,21 @@ Result<std::size_t> InputFile::ReadAt(std::uint64_t offset, char* buffer, std::s
     }
 }
 
-Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target) {
+Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const InputFile& original) {
     struct stat info;
-    if (::lstat(target.c_str(), &info) != 0) {
+    if (::fstat(static_cast<int>(original.handle_), &info) != 0) {
         return SystemError(errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return SystemError(EINVAL);
     }
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         return SystemError(EACCES);  // read-only, whoever runs the program
     }
+    const mode_t mode = info.st_mode & 07777;
     static std::atomic<unsigned> counter{0};
     const std::string folder = ParentFolder(target.native());
     for (;;) {
         const std::string name = "~varnotta-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
         std::string temporary = JoinPath(folder, name);
-        UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
+        UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777));
         if (fd.get() < 0) {
             if (errno == EEXIST) {
                 continue;
@@ -249,12 +243,15 @@ Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target) {
             return SystemError(errno);
         }
         ReplacementFile file(target, Path(std::move(temporary)), fd.release());
-        if (::fchmod(static_cast<int>(file.handle_), info.st_mode & 07777) != 0) {
-            return SystemError(errno);
+        const int handle = static_cast<int>(file.handle_);
+        if ((mode & ~0777) != 0 || UmaskWouldStrip(mode)) {
+            if (::fchmod(handle, mode) != 0) {
+                return SystemError(errno);
+            }
         }
         if (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) {
             // Keeping the owner needs privileges; without them the file becomes the user's own.
-            [[maybe_unused]] const int kept = ::fchown(static_cast<int>(file.handle_), info.st_uid, info.st_gid);
+            [[maybe_unused]] const int kept = ::fchown(handle, info.st_uid, info.st_gid);
         }
         return file;
     }
@@ -308,10 +305,14 @@ Status ReplacementFile::Replace() {
         return SystemError(errno);
     }
     settled_ = true;
-    // The new content is in place and safe on disk; syncing the folder only hastens the new name's
-    // durability, so its failure does not undo a rewrite that has happened.
-    SyncFolder(ParentFolder(target_.native()));
     return {};
+}
+
+void SyncFolder(const Path& folder) {
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0) {
+        ::fsync(fd.get());
+    }
 }
 
 std::optional<Path> PathFromText(std::u16string_view text) {

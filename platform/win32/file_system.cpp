@@ -79,11 +79,11 @@ UniqueKernelHandle Own(HANDLE handle) {
     return UniqueKernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
-Result<FileStamp> StampOfHandle(HANDLE handle) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info)) {
-        return LastError();
-    }
+void Close(std::intptr_t handle) {
+    Own(ToHandle(handle));
+}
+
+FileStamp StampFrom(const BY_HANDLE_FILE_INFORMATION& info) {
     return FileStamp{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
                      (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, info.nNumberOfLinks,
                      static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
@@ -143,10 +143,11 @@ Result<FileStamp> StampOf(const Path& path) {
     const auto file =
         Own(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) {
         return LastError();
     }
-    return StampOfHandle(file.get());
+    return StampFrom(info);
 }
 
 Result<InputFile> InputFile::Open(const Path& path) {
@@ -159,22 +160,27 @@ Result<InputFile> InputFile::Open(const Path& path) {
     if (!opened) {
         return LastError();
     }
-    return InputFile(reinterpret_cast<std::intptr_t>(handle));
+    auto file = Own(handle);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) {
+        return LastError();
+    }
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return SystemError(ERROR_ACCESS_DENIED);  // not a plain file
+    }
+    return InputFile(reinterpret_cast<std::intptr_t>(file.release()), StampFrom(info));
 }
 
-InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, 0)), stamp_(other.stamp_) {}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    Own(ToHandle(std::exchange(handle_, std::exchange(other.handle_, 0))));
+    Close(std::exchange(handle_, std::exchange(other.handle_, 0)));
+    stamp_ = other.stamp_;
     return *this;
 }
 
 InputFile::~InputFile() {
-    Own(ToHandle(handle_));
-}
-
-Result<FileStamp> InputFile::Stamp() const {
-    return StampOfHandle(ToHandle(handle_));
+    Close(handle_);
 }
 
 Result<std::size_t> InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
@@ -192,12 +198,12 @@ Result<std::size_t> InputFile::ReadAt(std::uint64_t offset, char* buffer, std::s
     return std::size_t{read};
 }
 
-Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target) {
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const InputFile& original) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(ToHandle(original.handle_), &info)) {
         return LastError();
     }
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
         return SystemError(ERROR_ACCESS_DENIED);
     }
     static std::atomic<unsigned> counter{0};
@@ -231,7 +237,7 @@ ReplacementFile::~ReplacementFile() {
 }
 
 void ReplacementFile::Discard() {
-    Own(ToHandle(std::exchange(handle_, 0)));
+    Close(std::exchange(handle_, 0));
     if (!settled_) {
         DeleteFileW(temporary_.c_str());
         settled_ = true;
@@ -289,6 +295,9 @@ Status ReplacementFile::Replace() {
     failure.kept_copy = temporary_;
     return failure;
 }
+
+// NTFS journals its metadata; flushing a folder needs backup privileges and would add nothing here.
+void SyncFolder(const Path&) {}
 
 std::optional<Path> PathFromText(std::u16string_view text) {
     return Path(std::wstring(text.begin(), text.end()));

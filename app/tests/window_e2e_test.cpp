@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+#include <shlobj.h>
+
 #include <array>
 #include <memory>
 #include <string>
@@ -59,11 +62,6 @@ std::wstring SystemText(DWORD code) {
         result.pop_back();
     }
     return result;
-}
-
-bool IsFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The program's ten controls, found as a user finds them: buttons and labels by caption, text boxes by
@@ -199,11 +197,10 @@ TEST_F(WindowTest, CaptionLayoutFontAndTabOrderAreExact) {
     ASSERT_TRUE(WaitUntil([&] { return program->Focus() == controls.text1; }))
         << "the folder box starts with the focus";
     for (std::size_t step = 1; step <= tab_order.size(); ++step) {
-        const HWND from = program->Focus();
-        PressKey(from, VK_TAB);
+        PressKey(program->Focus(), VK_TAB);
         const HWND expected = tab_order[step % tab_order.size()];
         EXPECT_TRUE(WaitUntil([&] { return program->Focus() == expected; }, 3s))
-            << "Tab from \"" << TextOf(from) << "\" went to \"" << TextOf(program->Focus()) << '"';
+            << "Tab from stop " << step - 1 << " did not reach stop " << step % tab_order.size();
     }
     EXPECT_EQ(TextOf(controls.text2), L"") << "Tab in a multi-line box must move on, not insert a tab";
 
@@ -318,6 +315,12 @@ TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
 }
 
 TEST_F(WindowTest, BrowseCancelKeepsTheFolderBoxAndOkFillsItWithABackslash) {
+    // A folder on the desktop, which the browser lists right under its top item.
+    wchar_t desktop[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop), S_OK);
+    const std::wstring picked = std::wstring(desktop) + L"\\varnotta 选中";
+    ASSERT_TRUE(CreateDirectoryW(picked.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+
     const auto program = Start();
     const Controls controls(*program);
     SetTextOf(controls.text1, L"保留 kept");
@@ -340,18 +343,20 @@ TEST_F(WindowTest, BrowseCancelKeepsTheFolderBoxAndOkFillsItWithABackslash) {
         }
     }
     ASSERT_NE(tree, nullptr);
-    // From the desktop at the top of the tree, one step down with the keyboard reaches a folder.
-    PressKey(tree, VK_HOME);
-    PressKey(tree, VK_DOWN);
+    const auto selected = [&] {
+        DWORD_PTR item = 0;
+        SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, 5000, &item);
+        return item;
+    };
+    const DWORD_PTR first_choice = selected();
+    TypeText(tree, L"varnotta");  // the tree selects the item whose name starts with what is typed
+    EXPECT_TRUE(WaitUntil([&] { return selected() != first_choice; })) << "typing did not select the folder";
     const HWND ok = browser.ChildWithId(IDOK);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(ok) != FALSE; }));
     Click(ok);
     EXPECT_TRUE(program->WaitForModalToClose(browser.window));
-    const std::wstring chosen = TextOf(controls.text1);
-    ASSERT_FALSE(chosen.empty());
-    EXPECT_EQ(chosen.back(), L'\\');
-    EXPECT_NE(chosen, L"保留 kept");
-    EXPECT_TRUE(IsFolder(chosen)) << chosen;
+    EXPECT_EQ(TextOf(controls.text1), picked + L"\\");
+    RemoveDirectoryW(picked.c_str());
 }
 
 TEST_F(WindowTest, ExitOpensTheHomePageAndEndsTheProgram) {

@@ -1,7 +1,8 @@
 #include "platform/shell.h"
 
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <utility>
 

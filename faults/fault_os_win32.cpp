@@ -1,0 +1,85 @@
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "faults/fault_os.h"
+
+std::filesystem::path HelperProgram(const std::string& name) {
+    std::wstring own(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size()));
+        if (length < own.size()) {
+            own.resize(length);
+            break;
+        }
+        own.resize(own.size() * 2);
+    }
+    return std::filesystem::path(own).parent_path() / (name + ".exe");
+}
+
+ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::filesystem::path>& arguments) {
+    // Paths hold no quotes, so quoting each argument is enough for the child's command-line parser.
+    std::wstring command = L"\"" + program.native() + L"\"";
+    for (const auto& argument : arguments) {
+        command += L" \"" + argument.native() + L"\"";
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        throw std::runtime_error("cannot start a helper program");
+    }
+    CloseHandle(process.hThread);
+    handle_ = reinterpret_cast<std::intptr_t>(process.hProcess);
+    id_ = process.dwProcessId;
+}
+
+ChildProcess::~ChildProcess() {
+    if (!waited_) {
+        Kill();
+        Wait();
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool ChildProcess::Running() {
+    if (waited_) {
+        return false;
+    }
+    if (WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), 0) == WAIT_TIMEOUT) {
+        return true;
+    }
+    Wait();
+    return false;
+}
+
+void ChildProcess::Kill() {
+    if (!waited_) {
+        TerminateProcess(reinterpret_cast<HANDLE>(handle_), 255);
+    }
+}
+
+int ChildProcess::Wait() {
+    if (!waited_) {
+        WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(reinterpret_cast<HANDLE>(handle_), &code);
+        waited_ = true;
+        exit_code_ = static_cast<int>(code);
+    }
+    return exit_code_;
+}
+
+std::u16string DiskFullText() {
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, ERROR_DISK_FULL, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::u16string text(buffer, buffer + length);
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
+        text.pop_back();
+    }
+    return text;
+}

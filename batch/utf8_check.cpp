@@ -6,16 +6,16 @@
 #include <emmintrin.h>
 #endif
 
-// The check runs over every byte of a file without a byte-order mark, so it is written for speed: runs of
-// ASCII are skipped sixteen bytes (or a machine word) at a time, and a whole sequence is checked at once
-// while four bytes are left in the piece. The few bytes at the end of a piece go through the byte-at-a-time
-// state machine, which also carries a sequence cut in two by the piece boundary.
+// The check runs over every byte of a file without a byte-order mark, so it is written for speed. Where SSE2
+// is available, sixteen bytes are checked at once from bit masks of their kinds; elsewhere, ASCII runs are
+// skipped a machine word at a time and each sequence is checked whole. The last few bytes of a piece go
+// through the byte-at-a-time state machine, which also carries a sequence cut in two by the piece boundary.
 
 namespace {
 
-// The bytes a valid sequence may have in second place, by its lead byte; 0 marks a lead that is never valid.
+// How long a sequence is and which bytes it may have in second place, by its lead byte.
 struct LeadRule {
-    std::uint8_t length;
+    std::uint8_t length;  // 0: never a valid lead
     std::uint8_t lower;
     std::uint8_t upper;
 };
@@ -62,16 +62,6 @@ bool IsContinuation(unsigned char byte) {
 
 // The first byte at or after `p` that is not ASCII, or `end`.
 const unsigned char* SkipAscii(const unsigned char* p, const unsigned char* end) {
-#if defined(__SSE2__)
-    while (end - p >= 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int high_bits = _mm_movemask_epi8(block);
-        if (high_bits != 0) {
-            return p + __builtin_ctz(static_cast<unsigned>(high_bits));
-        }
-        p += 16;
-    }
-#endif
     while (end - p >= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, sizeof word);
@@ -85,6 +75,85 @@ const unsigned char* SkipAscii(const unsigned char* p, const unsigned char* end)
     }
     return p;
 }
+
+// Checks whole sequences from `p`, the start of a non-ASCII sequence, up to the next ASCII byte or `stop`,
+// while at least four bytes are left. Returns where it stopped, always at the start of a sequence, or
+// nothing at the first invalid sequence.
+const unsigned char* CheckSequences(const unsigned char* p, const unsigned char* stop, const unsigned char* end) {
+    while (p < stop && end - p >= 4 && *p >= 0x80) {
+        const LeadRule rule = kLeadRules.rule[p[0]];
+        // An invalid lead fails here too, since its bounds are empty.
+        const bool valid = p[1] >= rule.lower && p[1] <= rule.upper && (rule.length < 3 || IsContinuation(p[2])) &&
+                           (rule.length < 4 || IsContinuation(p[3]));
+        if (!valid) {
+            return nullptr;
+        }
+        p += rule.length;
+    }
+    return p;
+}
+
+#if defined(__SSE2__)
+
+std::uint32_t Mask(__m128i bytes) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(bytes));
+}
+
+// Checks sixteen bytes at a time from `p`, the start of a sequence, while sixteen are left. Each byte's kind
+// becomes one bit of a mask; the block is valid when continuation bytes stand exactly where the leads before
+// them require them. Blocks with a lead whose second byte has tighter bounds (E0, ED, F0, F4) or with a byte
+// that is never valid go to the sequence check. Returns where it stopped, at the start of a sequence, or
+// nothing at invalid bytes.
+const unsigned char* CheckBlocks(const unsigned char* p, const unsigned char* end, bool& saw_non_ascii) {
+    const __m128i top2 = _mm_set1_epi8(static_cast<char>(0xC0));
+    const __m128i top3 = _mm_set1_epi8(static_cast<char>(0xE0));
+    const __m128i top4 = _mm_set1_epi8(static_cast<char>(0xF0));
+    const __m128i continuation = _mm_set1_epi8(static_cast<char>(0x80));
+    while (end - p >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const std::uint32_t high = Mask(block);
+        if (high == 0) {
+            p += 16;
+            continue;
+        }
+        saw_non_ascii = true;
+        const std::uint32_t special =
+            Mask(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(0xE0))),
+                                           _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(0xED)))),
+                              _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(0xF0))),
+                                           _mm_cmpeq_epi8(block, _mm_set1_epi8(static_cast<char>(0xF4)))))) |
+            Mask(_mm_cmpeq_epi8(_mm_and_si128(block, _mm_set1_epi8(static_cast<char>(0xFE))), top2)) |  // C0, C1
+            Mask(_mm_cmpeq_epi8(_mm_min_epu8(block, _mm_set1_epi8(static_cast<char>(0xF5))),
+                                _mm_set1_epi8(static_cast<char>(0xF5))));  // F5 to FF
+        if (special != 0) {
+            const unsigned char* next = CheckSequences(p + __builtin_ctz(high), p + 16, end);
+            if (next == nullptr) {
+                return nullptr;
+            }
+            p = next;
+            continue;
+        }
+        const std::uint32_t follower = Mask(_mm_cmpeq_epi8(_mm_and_si128(block, top2), continuation));
+        const std::uint32_t lead = high & ~follower;
+        const std::uint32_t lead3 = Mask(_mm_cmpeq_epi8(_mm_and_si128(block, top3), top3));
+        const std::uint32_t lead4 = Mask(_mm_cmpeq_epi8(_mm_and_si128(block, top4), top4));
+        const std::uint32_t required = (lead << 1) | (lead3 << 2) | (lead4 << 3);
+        if ((required & 0xFFFF) != follower) {
+            return nullptr;
+        }
+        // A sequence that runs past the block starts again from its lead with the next block.
+        p += (required >> 16) != 0 ? 31 - __builtin_clz(lead) : 16;
+    }
+    return p;
+}
+
+#else
+
+const unsigned char* CheckBlocks(const unsigned char* p, const unsigned char*, bool&) {
+    return p;
+}
+
+#endif
 
 }  // namespace
 
@@ -121,25 +190,23 @@ bool Utf8Check::Feed(std::string_view bytes) {
     while (valid_ && pending_ > 0 && p < end) {
         valid_ = step(*p++);
     }
+    if (!valid_) {
+        return false;
+    }
 
-    // Whole sequences while at least four bytes are left.
-    while (valid_ && end - p >= 4) {
+    // The bulk, then whole sequences while at least four bytes are left.
+    p = CheckBlocks(p, end, saw_non_ascii_);
+    while (p != nullptr && end - p >= 4) {
         p = SkipAscii(p, end);
         if (end - p < 4) {
             break;
         }
         saw_non_ascii_ = true;
-        do {
-            const LeadRule rule = kLeadRules.rule[p[0]];
-            // An invalid lead fails here too, since its bounds are empty.
-            const bool valid = p[1] >= rule.lower && p[1] <= rule.upper && (rule.length < 3 || IsContinuation(p[2])) &&
-                               (rule.length < 4 || IsContinuation(p[3]));
-            if (!valid) {
-                valid_ = false;
-                return false;
-            }
-            p += rule.length;
-        } while (end - p >= 4 && *p >= 0x80);
+        p = CheckSequences(p, end, end);
+    }
+    if (p == nullptr) {
+        valid_ = false;
+        return false;
     }
 
     // The last few bytes, which may leave a sequence for the next piece.

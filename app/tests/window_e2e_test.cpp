@@ -40,11 +40,42 @@ std::wstring Scratch() {
     return EnvironmentText(L"VARNOTTA_E2E_FOLDER");
 }
 
+// The display's dots per inch in this run: 96 unless the run sets another.
+int Dpi() {
+    const std::wstring dpi = EnvironmentText(L"VARNOTTA_EXPECTED_DPI");
+    return dpi.empty() ? 96 : std::stoi(dpi);
+}
+
+// Where a length in twips must land in pixels: 1440 twips to an inch, so twips / 15 at 96 DPI.
+int Pixels(int twips) {
+    return MulDiv(twips, Dpi(), 1440);
+}
+
 // A new, empty folder under the scratch folder.
 std::wstring NewFolder(const std::wstring& name) {
     const std::wstring folder = Scratch() + L"\\" + name;
     EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "already there? " << GetLastError();
     return folder;
+}
+
+// The line height and the width of `character` in a regular font of this face and height.
+SIZE TextCellOf(const wchar_t* face, int height, wchar_t character) {
+    LOGFONTW wanted{};
+    wanted.lfHeight = height;
+    wanted.lfWeight = FW_NORMAL;
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
+    const HFONT font = CreateFontIndirectW(&wanted);
+    const HDC screen = GetDC(nullptr);
+    const HGDIOBJ previous = SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(screen, &metrics);
+    SIZE extent{};
+    GetTextExtentPoint32W(screen, &character, 1, &extent);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(font);
+    return SIZE{extent.cx, metrics.tmHeight};
 }
 
 std::string Ansi(const std::wstring& text) {
@@ -137,8 +168,8 @@ TEST_F(WindowTest, CaptionLayoutFontAndTabOrderAreExact) {
 
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 6675 / 15);
-    EXPECT_EQ(client.bottom, 4080 / 15);
+    EXPECT_EQ(client.right, Pixels(6675));
+    EXPECT_EQ(client.bottom, Pixels(4080));
 
     // A fixed frame: caption, system menu, minimise and close only, placed in the middle of the work area.
     const LONG style = GetWindowLongW(window, GWL_STYLE);
@@ -177,10 +208,10 @@ TEST_F(WindowTest, CaptionLayoutFontAndTabOrderAreExact) {
         EXPECT_EQ(TextOf(control), expected.caption);
         EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control));
         const RECT place = RectIn(window, control);
-        EXPECT_EQ(place.left, expected.left / 15);
-        EXPECT_EQ(place.top, expected.top / 15);
-        EXPECT_EQ(place.right - place.left, expected.width / 15);
-        EXPECT_EQ(place.bottom - place.top, expected.height / 15);
+        EXPECT_EQ(place.left, Pixels(expected.left));
+        EXPECT_EQ(place.top, Pixels(expected.top));
+        EXPECT_EQ(place.right - place.left, Pixels(expected.width));
+        EXPECT_EQ(place.bottom - place.top, Pixels(expected.height));
     }
 
     // The folder box is one line; the head and tail boxes keep typed line breaks and scroll vertically.
@@ -203,6 +234,20 @@ TEST_F(WindowTest, CaptionLayoutFontAndTabOrderAreExact) {
             << "Tab from stop " << step - 1 << " did not reach stop " << step % tab_order.size();
     }
     EXPECT_EQ(TextOf(controls.text2), L"") << "Tab in a multi-line box must move on, not insert a tab";
+
+    // The head box draws its text in 宋体 9 point for this DPI: its line height and the width of a character
+    // are those of that font.
+    SetTextOf(controls.text2, L"宋\r\n体");
+    const auto position = [&](int index) {
+        DWORD_PTR packed = 0;
+        SendMessageTimeoutW(controls.text2, EM_POSFROMCHAR, index, 0, SMTO_ABORTIFHUNG, 5000, &packed);
+        return POINT{static_cast<short>(LOWORD(packed)), static_cast<short>(HIWORD(packed))};
+    };
+    const SIZE cell = TextCellOf(L"宋体", -MulDiv(9, Dpi(), 72), L'宋');
+    EXPECT_EQ(position(3).y - position(0).y, cell.cy) << "line height";
+    SetTextOf(controls.text2, L"宋体");
+    EXPECT_EQ(position(1).x - position(0).x, cell.cx) << "character width";
+    SetTextOf(controls.text2, L"");
 
     Sleep(500);  // let the window finish painting before the picture
     EXPECT_TRUE(SaveWindowPicture(window, EnvironmentText(L"VARNOTTA_SCREENSHOT")));
@@ -415,6 +460,8 @@ TEST_F(WindowTest, SkinLibraryPlantedInTheCurrentFolderIsNotLoaded) {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    // Coordinates of the program's windows as they are on the screen, not scaled for a DPI-unaware reader.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     // File text is in the system ANSI code page; these tests are written for the Chinese one.
     if (GetACP() != 936) {
         fprintf(stderr, "the ANSI code page is %u, not 936\n", GetACP());

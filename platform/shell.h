@@ -36,8 +36,6 @@ class SkinLibrary {
     SkinLibrary& operator=(SkinLibrary&& other) noexcept;
     ~SkinLibrary();
 
-    bool loaded() const { return attach_ex_ != nullptr; }
-
     // Restyles the program's windows from `skin_file`; both texts reach the library in the ANSI code page.
     // Does nothing when the library is not loaded or a text cannot be written in that code page.
     void AttachEx(std::u16string_view skin_file, std::u16string_view extra);

@@ -314,6 +314,8 @@ TEST_F(WindowTest, ClearEmptiesAllThreeBoxesAndBlankOrMissingPathsAreRefused) {
         EXPECT_EQ(MessageBoxText(box), L"请先设定路径！") << "for \"" << path << '"';
         ExpectEnabled(controls.Locked(), true);
         PressOk(*program, box);
+        EXPECT_TRUE(WaitUntil([&] { return program->Focus() == controls.command3; }, 3s))
+            << "the focus did not come back to Start";
     }
     SetTextOf(controls.text1, Scratch() + L"\\no such folder\\");
     Click(controls.command3);

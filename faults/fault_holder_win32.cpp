@@ -4,8 +4,9 @@
 // replacing it.
 // Usage: fault_holder FILE MARKER MILLISECONDS none|read
 
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
 #include <string>
 

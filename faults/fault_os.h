@@ -40,3 +40,9 @@ bool WaitForMarker(const std::filesystem::path& marker, ChildProcess& child, std
 
 // The system's own text for a write that failed because the disk is full.
 std::u16string DiskFullText();
+
+// True when the Windows build runs under Wine, whose ReplaceFileW is not one step: it moves the old file
+// aside (to an empty "rf<hex>.tmp" it creates first) and deletes it before it moves the new file in. A
+// kill between the two leaves the new content only in the temporary file, and a failed call leaves the
+// empty "rf" file behind.
+bool UnderWine();

@@ -76,3 +76,7 @@ std::u16string DiskFullText() {
     const std::string text = std::strerror(ENOSPC);
     return std::u16string(text.begin(), text.end());
 }
+
+bool UnderWine() {
+    return false;
+}

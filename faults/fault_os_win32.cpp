@@ -83,3 +83,8 @@ std::u16string DiskFullText() {
     }
     return text;
 }
+
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}

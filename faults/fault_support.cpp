@@ -124,6 +124,16 @@ std::vector<std::u16string> NamesIn(const std::filesystem::path& folder) {
     return names;
 }
 
+std::vector<std::u16string> NamesBesideWineLeftovers(const std::filesystem::path& folder, int& wine_leftovers) {
+    auto names = NamesIn(folder);
+    if (UnderWine()) {
+        wine_leftovers += static_cast<int>(std::erase_if(names, [&](const std::u16string& name) {
+            return name.starts_with(u"rf") && name.ends_with(u".tmp") && std::filesystem::file_size(folder / name) == 0;
+        }));
+    }
+    return names;
+}
+
 std::vector<std::filesystem::path> VisitOrder(const std::filesystem::path& folder) {
     auto files = CollectTxtFiles(folder);
     if (!files.ok()) {

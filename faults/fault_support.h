@@ -48,6 +48,9 @@ std::vector<std::u16string> Temporaries(const std::vector<std::u16string>& names
 
 // The names of all entries in `folder`, sorted.
 std::vector<std::u16string> NamesIn(const std::filesystem::path& folder);
+// The same, less the empty "rf<hex>.tmp" files that Wine's ReplaceFileW leaves behind when it fails or is
+// killed (see UnderWine), which hold nothing of the user's; adds their number to `wine_leftovers`.
+std::vector<std::u16string> NamesBesideWineLeftovers(const std::filesystem::path& folder, int& wine_leftovers);
 
 // The paths of the ".txt" files in the order a run visits them.
 std::vector<std::filesystem::path> VisitOrder(const std::filesystem::path& folder);

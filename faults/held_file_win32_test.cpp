@@ -26,16 +26,6 @@ struct Hold {
 // replacement, which needs the right to delete the old file.
 const Hold kHolds[] = {{"held from before its turn", 0, "none"}, {"taken while it is copied", kMiB, "read"}};
 
-// Wine's ReplaceFileW, unlike Windows', leaves an empty "rf<hex>.tmp" file of its own behind each time it
-// fails on a held file. Those hold nothing of the user's; the checks set them aside and count them.
-std::vector<std::u16string> NamesBesideWineLeftovers(const TestFolder& folder, int& wine_leftovers) {
-    auto names = folder.Names();
-    wine_leftovers += static_cast<int>(std::erase_if(names, [&](const std::u16string& name) {
-        return name.starts_with(u"rf") && name.ends_with(u".tmp") && std::filesystem::file_size(folder / name) == 0;
-    }));
-    return names;
-}
-
 // Starts the holder at the given point of the run and waits until it has the file.
 std::vector<std::u16string> RunWhileHeld(RaceFolder& race, const Hold& hold, int milliseconds,
                                          std::optional<ChildProcess>& holder) {
@@ -60,7 +50,7 @@ TEST(HeldFile, ShortHoldIsWaitedOut) {
         EXPECT_EQ(shown, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
         EXPECT_TRUE(HoldsPattern(race.victim, "H\r\n", RaceFolder::kVictimSize, "\r\nT"));
         race.ExpectOthers(true);
-        EXPECT_EQ(NamesBesideWineLeftovers(race.folder, wine_leftovers),
+        EXPECT_EQ(NamesBesideWineLeftovers(race.folder.path(), wine_leftovers),
                   (std::vector<std::u16string>{u"after.txt", u"before.txt", u"victim.txt"}));
     }
     RecordProperty("wine_replacefile_leftovers", wine_leftovers);
@@ -81,7 +71,7 @@ TEST(HeldFile, LongHoldStopsTheRunWithNothingLost) {
         EXPECT_GT(shown[0].size(), head.size()) << "the reason is missing";
         EXPECT_TRUE(HoldsPattern(race.victim, "", RaceFolder::kVictimSize, ""));
         race.ExpectOthers(false);
-        EXPECT_EQ(NamesBesideWineLeftovers(race.folder, wine_leftovers),
+        EXPECT_EQ(NamesBesideWineLeftovers(race.folder.path(), wine_leftovers),
                   (std::vector<std::u16string>{u"after.txt", u"before.txt", u"victim.txt"}));
     }
     RecordProperty("wine_replacefile_leftovers", wine_leftovers);

@@ -18,7 +18,8 @@ void ShowMessageBox(WindowHandle owner, std::u16string_view text, std::u16string
 std::optional<std::u16string> BrowseForFolder(WindowHandle owner, std::u16string_view title);
 
 // Starts a program by command line and returns at once; whether it started is not reported.
-// `show_style` is the system's window-show code for the new program's first window.
+// `show_style` is the system's window-show code for the new program's first window. The program named by
+// the command line's first word is taken from the Windows folder only, never from the current folder.
 void LaunchCommandLine(std::u16string_view command_line, int show_style);
 
 // The folder that holds the running program, without a trailing separator except for a drive root.

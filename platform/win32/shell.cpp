@@ -51,6 +51,17 @@ HMODULE LoadSkinModule() {
     return LoadLibraryExW(Wide(in_system), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// The full path of a program in the Windows folder, such as explorer.exe.
+std::wstring WindowsProgramPath(std::u16string_view command_line) {
+    const std::u16string_view program = command_line.substr(0, command_line.find(u' '));
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return {};
+    }
+    return std::wstring(folder, length) + L'\\' + std::wstring(program.begin(), program.end()) + L".exe";
+}
+
 }  // namespace
 
 void ShowMessageBox(WindowHandle owner, std::u16string_view text, std::u16string_view title) {
@@ -77,13 +88,20 @@ std::optional<std::u16string> BrowseForFolder(WindowHandle owner, std::u16string
 }
 
 void LaunchCommandLine(std::u16string_view command_line, int show_style) {
+    // Naming the program's file keeps CreateProcessW from looking for it in the current folder first,
+    // where anyone who can write there could plant one.
+    const std::wstring program = WindowsProgramPath(command_line);
+    if (program.empty()) {
+        return;
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(show_style);
     PROCESS_INFORMATION process{};
     std::wstring writable(command_line.begin(), command_line.end());  // CreateProcessW may write into it
-    if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
         const UniqueKernelHandle process_handle(process.hProcess), thread_handle(process.hThread);
     }
 }

@@ -46,3 +46,8 @@ std::u16string DiskFullText();
 // kill between the two leaves the new content only in the temporary file, and a failed call leaves the
 // empty "rf" file behind.
 bool UnderWine();
+
+// A file's last-write time at the system's full precision, and setting it back, as backup and copy tools
+// that keep time stamps do.
+std::int64_t WriteTimeOf(const std::filesystem::path& path);
+void SetWriteTime(const std::filesystem::path& path, std::int64_t time);

@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,4 +81,19 @@ std::u16string DiskFullText() {
 
 bool UnderWine() {
     return false;
+}
+
+std::int64_t WriteTimeOf(const std::filesystem::path& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) {
+        throw std::runtime_error("cannot read a write time");
+    }
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+void SetWriteTime(const std::filesystem::path& path, std::int64_t time) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {time / 1'000'000'000, time % 1'000'000'000}};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+        throw std::runtime_error("cannot set a write time");
+    }
 }

@@ -88,3 +88,37 @@ bool UnderWine() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
+
+namespace {
+
+HANDLE OpenForTimes(const std::filesystem::path& path, DWORD access) {
+    const HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot open a file for its times");
+    }
+    return file;
+}
+
+}  // namespace
+
+std::int64_t WriteTimeOf(const std::filesystem::path& path) {
+    const HANDLE file = OpenForTimes(path, FILE_READ_ATTRIBUTES);
+    FILETIME written{};
+    const bool read = GetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    if (!read) {
+        throw std::runtime_error("cannot read a write time");
+    }
+    return static_cast<std::int64_t>((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
+}
+
+void SetWriteTime(const std::filesystem::path& path, std::int64_t time) {
+    const HANDLE file = OpenForTimes(path, FILE_WRITE_ATTRIBUTES);
+    const FILETIME written{static_cast<DWORD>(time), static_cast<DWORD>(static_cast<std::uint64_t>(time) >> 32)};
+    const bool set = SetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    if (!set) {
+        throw std::runtime_error("cannot set a write time");
+    }
+}

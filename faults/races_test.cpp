@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "batch/messages.h"
+#include "faults/fault_os.h"
 #include "faults/fault_support.h"
 #include "platform/file_system.h"
 #include "tests/test_folder.h"
@@ -67,10 +68,10 @@ TEST(FileResizedWhileCopied, PublishesNoTornCopy) {
          [](const fs::path& path) { return HoldsPattern(path, "", kVictimSize / 2, ""); }},
         {"emptied and written again to the same length with its time stamp put back",
          [](const fs::path& path) {
-             const auto stamp = fs::last_write_time(path);
+             const auto stamp = WriteTimeOf(path);
              fs::resize_file(path, 0);
              WriteBytes(path, std::string(kVictimSize, '#'));
-             fs::last_write_time(path, stamp);
+             SetWriteTime(path, stamp);
          },
          [](const fs::path& path) {
              return ReadBytes(path) == std::string(kVictimSize, '#') ? ::testing::AssertionSuccess()

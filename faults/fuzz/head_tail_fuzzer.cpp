@@ -26,17 +26,14 @@ namespace {
 constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 // A folder of this process's own on a memory file system where there is one, so that the flush of every
-// rewrite costs nothing.
+// rewrite costs nothing. libFuzzer ends the process without running exit handlers: tools/faults removes
+// the folder afterwards.
 const std::filesystem::path& Folder() {
     static const std::filesystem::path folder = [] {
         const std::filesystem::path base =
             std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
         auto path = base / ("varnotta-fuzz-" + std::to_string(::getpid()));
         std::filesystem::create_directories(path);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(Folder(), ignored);
-        });
         return path;
     }();
     return folder;

@@ -1,5 +1,6 @@
 #include "cli/console_view.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "batch/messages.h"

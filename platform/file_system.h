@@ -34,6 +34,8 @@ struct FileStamp {
     std::uint64_t size = 0;
     std::uint64_t links = 0;  // names the file has (hard links)
     std::int64_t modified = 0;
+    // Moves on with every change, also when a program sets the modification time back afterwards.
+    std::int64_t changed = 0;
     bool operator==(const FileStamp&) const = default;
 };
 

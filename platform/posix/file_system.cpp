@@ -95,9 +95,12 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
 }
 
 FileStamp StampFrom(const struct stat& info) {
-    return FileStamp{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-                     static_cast<std::uint64_t>(info.st_size), static_cast<std::uint64_t>(info.st_nlink),
-                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+    return FileStamp{static_cast<std::uint64_t>(info.st_dev),
+                     static_cast<std::uint64_t>(info.st_ino),
+                     static_cast<std::uint64_t>(info.st_size),
+                     static_cast<std::uint64_t>(info.st_nlink),
+                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+                     static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec};
 }
 
 std::string ParentFolder(const std::string& path) {
@@ -244,14 +247,15 @@ Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const Inp
         }
         ReplacementFile file(target, Path(std::move(temporary)), fd.release());
         const int handle = static_cast<int>(file.handle_);
+        if (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) {
+            // Keeping the owner needs privileges; without them the file becomes the user's own.
+            [[maybe_unused]] const int kept = ::fchown(handle, info.st_uid, info.st_gid);
+        }
+        // After the owner: a change of owner clears the set-user-ID and set-group-ID bits.
         if ((mode & ~0777) != 0 || UmaskWouldStrip(mode)) {
             if (::fchmod(handle, mode) != 0) {
                 return SystemError(errno);
             }
-        }
-        if (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) {
-            // Keeping the owner needs privileges; without them the file becomes the user's own.
-            [[maybe_unused]] const int kept = ::fchown(handle, info.st_uid, info.st_gid);
         }
         return file;
     }

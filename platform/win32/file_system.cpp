@@ -83,11 +83,19 @@ void Close(std::intptr_t handle) {
     Own(ToHandle(handle));
 }
 
-FileStamp StampFrom(const BY_HANDLE_FILE_INFORMATION& info) {
-    return FileStamp{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
-                     (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, info.nNumberOfLinks,
-                     static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                                               info.ftLastWriteTime.dwLowDateTime)};
+// The stamp of the file behind `handle`; `info` receives the rest of what the system says of it.
+Result<FileStamp> StampOfHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+    FILE_BASIC_INFO times;
+    if (!GetFileInformationByHandle(handle, &info) ||
+        !GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
+        return LastError();
+    }
+    return FileStamp{info.dwVolumeSerialNumber,
+                     (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+                     (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+                     info.nNumberOfLinks,
+                     times.LastWriteTime.QuadPart,
+                     times.ChangeTime.QuadPart};
 }
 
 }  // namespace
@@ -143,11 +151,11 @@ Result<FileStamp> StampOf(const Path& path) {
     const auto file =
         Own(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file || !GetFileInformationByHandle(file.get(), &info)) {
+    if (!file) {
         return LastError();
     }
-    return StampFrom(info);
+    BY_HANDLE_FILE_INFORMATION info;
+    return StampOfHandle(file.get(), info);
 }
 
 Result<InputFile> InputFile::Open(const Path& path) {
@@ -162,13 +170,14 @@ Result<InputFile> InputFile::Open(const Path& path) {
     }
     auto file = Own(handle);
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info)) {
-        return LastError();
+    const auto stamp = StampOfHandle(handle, info);
+    if (!stamp.ok()) {
+        return stamp.error();
     }
     if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
         return SystemError(ERROR_ACCESS_DENIED);  // not a plain file
     }
-    return InputFile(reinterpret_cast<std::intptr_t>(file.release()), StampFrom(info));
+    return InputFile(reinterpret_cast<std::intptr_t>(file.release()), stamp.value());
 }
 
 InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, 0)), stamp_(other.stamp_) {}

@@ -146,14 +146,14 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
 
     // Publish only the copy of the very file that was read, unchanged since it was opened.
     input.reset();
-    const auto now = platform::StampOf(path);
-    if (!now.ok()) {
-        return now.error();
+    const auto replaced = output.value().Replace(stamp);
+    if (!replaced.ok()) {
+        return replaced.error();
     }
-    if (now.value() != stamp) {
+    if (!replaced.value()) {
         return OwnError(messages::kChangedMeanwhile);
     }
-    return output.value().Replace();
+    return {};
 }
 
 platform::Status HeadTailWriter::CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,

@@ -80,10 +80,11 @@ class ReplacementFile {
     ~ReplacementFile();
 
     Status Write(std::string_view bytes);
-    // Flushes the new content to disk, gives it the target's attributes and replaces the target, which
-    // must no longer be open (Windows cannot replace a file that is). A target that has vanished
-    // meanwhile is not created again.
-    Status Replace();
+    // Flushes the new content to disk, gives it the target's attributes and puts it in the target's place,
+    // provided the target is still the file `expected` describes, unchanged: false, with nothing replaced,
+    // when it is not. The target must no longer be open (Windows cannot replace a file that is). A target
+    // that has vanished meanwhile is not created again.
+    Result<bool> Replace(const FileStamp& expected);
 
     const Path& temporary_path() const { return temporary_; }
 

@@ -71,6 +71,7 @@ TEST(ReplacementFile, ReplacesInOneStepKeepingAttributes) {
     const auto attributes = AttributesOf(target);
     auto opened = platform::InputFile::Open(target);
     ASSERT_TRUE(opened.ok());
+    const platform::FileStamp stamp = opened.value().stamp();
     std::optional<platform::InputFile> original(std::move(opened.value()));
     auto replacement = platform::ReplacementFile::CreateFor(target, *original);
     ASSERT_TRUE(replacement.ok());
@@ -81,7 +82,9 @@ TEST(ReplacementFile, ReplacesInOneStepKeepingAttributes) {
     ASSERT_TRUE(replacement.value().Write("new ").ok());
     ASSERT_TRUE(replacement.value().Write("content").ok());
     EXPECT_EQ(folder.Read(u"a.txt"), "old") << "nothing shows before the replacement";
-    ASSERT_TRUE(replacement.value().Replace().ok());
+    const auto replaced = replacement.value().Replace(stamp);
+    ASSERT_TRUE(replaced.ok());
+    EXPECT_TRUE(replaced.value());
     EXPECT_EQ(folder.Read(u"a.txt"), "new content");
     EXPECT_EQ(AttributesOf(target), attributes);
     EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u".kept", u"a.txt"}));

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 
 #include "platform/posix/system_error.h"
@@ -296,7 +297,7 @@ Status ReplacementFile::Write(std::string_view bytes) {
     return {};
 }
 
-Status ReplacementFile::Replace() {
+Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     UniqueFd fd(static_cast<int>(std::exchange(handle_, -1)));
     if (::fsync(fd.get()) != 0) {
         return SystemError(errno);
@@ -305,11 +306,40 @@ Status ReplacementFile::Replace() {
     if (closed != 0 && errno != EINTR) {
         return SystemError(errno);
     }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        return SystemError(errno);
+    const auto now = StampOf(target_);
+    if (!now.ok()) {
+        return now.error();
     }
+    if (now.value() != expected) {
+        return false;
+    }
+    // Swapping the two names, rather than renaming over the target, fails for a target that has just
+    // vanished and lets a file put there in the last instant be given back.
+    if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            return SystemError(errno);
+        }
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0) {  // no exchange on this file system
+            return SystemError(errno);
+        }
+        settled_ = true;
+        return true;
+    }
+    struct stat former;
+    if (::lstat(temporary_.c_str(), &former) == 0 && (static_cast<std::uint64_t>(former.st_dev) != expected.volume ||
+                                                      static_cast<std::uint64_t>(former.st_ino) != expected.index)) {
+        settled_ = true;  // the temporary's name holds the other program's file now: never delete it
+        if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) != 0) {
+            Error failure = SystemError(errno);
+            failure.kept_copy = temporary_;
+            return failure;
+        }
+        ::unlink(temporary_.c_str());
+        return false;
+    }
+    ::unlink(temporary_.c_str());  // the former content, now under the temporary's name
     settled_ = true;
-    return {};
+    return true;
 }
 
 void SyncFolder(const Path& folder) {

@@ -265,12 +265,19 @@ Status ReplacementFile::Write(std::string_view bytes) {
     return {};
 }
 
-Status ReplacementFile::Replace() {
+Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     {
         const auto file = Own(ToHandle(std::exchange(handle_, 0)));
         if (!FlushFileBuffers(file.get())) {
             return LastError();
         }
+    }
+    const auto now = StampOf(target_);
+    if (!now.ok()) {
+        return now.error();
+    }
+    if (now.value() != expected) {
+        return false;
     }
     // Windows merges the old file's attributes into the new one, Wine does not: give them over first.
     const DWORD attributes = GetFileAttributesW(target_.c_str());
@@ -289,7 +296,7 @@ Status ReplacementFile::Replace() {
     });
     if (replaced) {
         settled_ = true;
-        return {};
+        return true;
     }
     const DWORD error = GetLastError();
     if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
@@ -298,7 +305,7 @@ Status ReplacementFile::Replace() {
     // The original is gone and the new content lives only in the temporary file: never delete it.
     settled_ = true;
     if (MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        return {};
+        return true;
     }
     Error failure = LastError();
     failure.kept_copy = temporary_;

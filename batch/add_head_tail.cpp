@@ -158,17 +158,32 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
 
 platform::Status HeadTailWriter::CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
                                           platform::ReplacementFile& output, const Progress& progress) {
+    bool in_system = true;  // until the system says it cannot copy between these files
     while (offset < size) {
-        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size - offset));
-        const auto read = ReadFull(input, offset, buffer_.data(), wanted);
-        if (!read.ok()) {
-            return read.error();
+        const std::uint64_t wanted = std::min<std::uint64_t>(buffer_.size(), size - offset);
+        std::uint64_t copied = 0;
+        if (in_system) {
+            const auto result = output.CopyFrom(input, offset, wanted);
+            if (!result.ok()) {
+                return result.error();
+            }
+            in_system = result.value().has_value();
+            if (!in_system) {
+                continue;
+            }
+            copied = *result.value();
+        } else {
+            const auto read = ReadFull(input, offset, buffer_.data(), static_cast<std::size_t>(wanted));
+            if (!read.ok()) {
+                return read.error();
+            }
+            if (auto written = output.Write(std::string_view(buffer_.data(), read.value())); !written.ok()) {
+                return written;
+            }
+            copied = read.value();
         }
-        if (read.value() != wanted) {
+        if (copied != wanted) {
             return OwnError(messages::kChangedMeanwhile);  // the file shrank while it was copied
-        }
-        if (auto written = output.Write(std::string_view(buffer_.data(), wanted)); !written.ok()) {
-            return written;
         }
         offset += wanted;
         if (progress) {

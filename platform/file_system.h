@@ -80,6 +80,10 @@ class ReplacementFile {
     ~ReplacementFile();
 
     Status Write(std::string_view bytes);
+    // Appends up to `length` bytes of `source` from `offset` on, copied inside the system (no trip through
+    // the program's memory) and returns how many it copied: fewer where the source ends sooner. Nothing
+    // when the system offers no such copy here; the caller then copies through memory.
+    Result<std::optional<std::uint64_t>> CopyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t length);
     // Flushes the new content to disk, gives it the target's attributes and puts it in the target's place,
     // provided the target is still the file `expected` describes, unchanged: false, with nothing replaced,
     // when it is not. The target must no longer be open (Windows cannot replace a file that is). A target

@@ -237,7 +237,8 @@ Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const Inp
     static std::atomic<unsigned> counter{0};
     const std::string folder = ParentFolder(target.native());
     for (;;) {
-        const std::string name = "~varnotta-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        static const std::string prefix = "~varnotta-" + std::to_string(::getpid()) + "-";
+        const std::string name = prefix + std::to_string(counter++) + ".tmp";
         std::string temporary = JoinPath(folder, name);
         UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777));
         if (fd.get() < 0) {
@@ -248,7 +249,9 @@ Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const Inp
         }
         ReplacementFile file(target, Path(std::move(temporary)), fd.release());
         const int handle = static_cast<int>(file.handle_);
-        if (info.st_uid != ::geteuid() || info.st_gid != ::getegid()) {
+        static const uid_t user = ::geteuid();
+        static const gid_t group = ::getegid();
+        if (info.st_uid != user || info.st_gid != group) {
             // Keeping the owner needs privileges; without them the file becomes the user's own.
             [[maybe_unused]] const int kept = ::fchown(handle, info.st_uid, info.st_gid);
         }
@@ -295,6 +298,31 @@ Status ReplacementFile::Write(std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return {};
+}
+
+Result<std::optional<std::uint64_t>> ReplacementFile::CopyFrom(const InputFile& source, std::uint64_t offset,
+                                                               std::uint64_t length) {
+    auto source_offset = static_cast<loff_t>(offset);
+    std::uint64_t copied = 0;
+    while (copied < length) {
+        const ssize_t n = ::copy_file_range(static_cast<int>(source.handle_), &source_offset, static_cast<int>(handle_),
+                                            nullptr, length - copied, 0);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const bool unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+            if (unsupported && copied == 0) {
+                return std::optional<std::uint64_t>();
+            }
+            return SystemError(errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        copied += static_cast<std::uint64_t>(n);
+    }
+    return std::optional<std::uint64_t>(copied);
 }
 
 Result<bool> ReplacementFile::Replace(const FileStamp& expected) {

@@ -265,6 +265,11 @@ Status ReplacementFile::Write(std::string_view bytes) {
     return {};
 }
 
+// Windows has no copy between two open files inside the system.
+Result<std::optional<std::uint64_t>> ReplacementFile::CopyFrom(const InputFile&, std::uint64_t, std::uint64_t) {
+    return std::optional<std::uint64_t>();
+}
+
 Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     {
         const auto file = Own(ToHandle(std::exchange(handle_, 0)));

@@ -6,10 +6,6 @@
 
 namespace cli {
 
-// UTF-16 of strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF); nothing when the bytes
-// are not UTF-8.
-std::optional<std::u16string> Utf16FromUtf8(std::string_view bytes);
-
 // The text that a head or tail file stands for, as the window's edit box would hold it: the file is UTF-8
 // with or without a byte-order mark; every line break (CR LF, LF or CR) becomes CR LF; the line break that
 // ends the file's last line is not part of the text, since editors add it on their own. Nothing when the

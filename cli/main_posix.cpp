@@ -1,6 +1,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include "platform/unicode.h"
 
 #include "cli/box_text.h"
 #include "cli/help_text.h"
@@ -11,7 +12,7 @@
 int main(int argc, char** argv) {
     std::vector<std::u16string> arguments;
     for (int i = 1; i < argc; ++i) {
-        std::optional<std::u16string> argument = cli::Utf16FromUtf8(argv[i]);
+        std::optional<std::u16string> argument = platform::Utf8ToUtf16(argv[i]);
         if (!argument) {
             platform::WriteConsoleText(platform::ConsoleStream::Error,
                                        u"参数不是 UTF-8 文本 / an argument is not UTF-8 text\n");

@@ -30,7 +30,11 @@ void AppendUtf8(std::string& out, std::uint32_t code_point);
 
 // Nothing when `text` holds an unpaired surrogate.
 std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
-// Bytes that are not UTF-8 become U+FFFD: for showing names, never for content.
+// Strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF); nothing when `bytes` are not.
+std::optional<std::u16string> Utf8ToUtf16(std::string_view bytes);
+
+// For showing names and messages, never for content: what cannot be converted becomes U+FFFD.
+std::string Utf16ToUtf8Lenient(std::u16string_view text);
 std::u16string Utf8ToUtf16Lenient(std::string_view bytes);
 
 }  // namespace platform

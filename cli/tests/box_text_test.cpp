@@ -6,20 +6,6 @@ using namespace std::string_view_literals;
 
 namespace {
 
-TEST(Utf16FromUtf8Test, DecodesEveryLengthOfSequence) {
-    EXPECT_EQ(cli::Utf16FromUtf8("a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80"), u"a\u00E9\u4E2D\U0001F600");
-    EXPECT_EQ(cli::Utf16FromUtf8(std::string_view("\0x", 2)), std::u16string(u"\0x", 2));
-    EXPECT_EQ(cli::Utf16FromUtf8("\xF4\x8F\xBF\xBF"), u"\U0010FFFF");
-    EXPECT_EQ(cli::Utf16FromUtf8(""), u"");
-}
-
-TEST(Utf16FromUtf8Test, RefusesWhatIsNotStrictUtf8) {
-    for (const char* bytes : {"\xC0\xAF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                              "\xE4\xB8", "\x80", "\xFF", "\xC4\xE3\xBA\xC3" /* GBK for 你好 */}) {
-        EXPECT_FALSE(cli::Utf16FromUtf8(bytes).has_value()) << testing::PrintToString(std::string(bytes));
-    }
-}
-
 TEST(BoxTextFromFileTest, LineBreaksBecomeCrLfAndTheLastOneIsDropped) {
     EXPECT_EQ(cli::BoxTextFromFile("one\ntwo\n"), u"one\r\ntwo");
     EXPECT_EQ(cli::BoxTextFromFile("one\r\ntwo\r\n"), u"one\r\ntwo");

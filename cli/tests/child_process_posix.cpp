@@ -2,6 +2,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "platform/unicode.h"
 
 #include <filesystem>
 #include <fstream>
@@ -44,7 +45,7 @@ std::string ReadAll(const std::filesystem::path& path) {
 }
 
 std::u16string Decode(const std::string& bytes) {
-    return cli::Utf16FromUtf8(bytes).value_or(u"<not UTF-8>");
+    return platform::Utf8ToUtf16(bytes).value_or(u"<not UTF-8>");
 }
 
 }  // namespace

@@ -33,30 +33,6 @@ class Descriptor {
     int fd_;
 };
 
-bool IsHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// The UTF-8 the terminal expects. An unpaired surrogate (a damaged file name) becomes U+FFFD rather than
-// costing the whole message.
-std::string Utf8Of(std::u16string_view text) {
-    if (auto utf8 = Utf16ToUtf8(text)) {
-        return std::move(*utf8);
-    }
-    std::u16string mended(text);
-    for (std::size_t i = 0; i < mended.size(); ++i) {
-        if (IsHighSurrogate(mended[i]) && i + 1 < mended.size() && IsLowSurrogate(mended[i + 1])) {
-            ++i;
-        } else if (IsHighSurrogate(mended[i]) || IsLowSurrogate(mended[i])) {
-            mended[i] = 0xFFFD;
-        }
-    }
-    return Utf16ToUtf8(mended).value_or(std::string());
-}
-
 }  // namespace
 
 bool IsTerminal(ConsoleStream stream) {
@@ -64,7 +40,7 @@ bool IsTerminal(ConsoleStream stream) {
 }
 
 void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
-    const std::string bytes = Utf8Of(text);
+    const std::string bytes = Utf16ToUtf8Lenient(text);  // a damaged name must not cost the message
     const int fd = DescriptorOf(stream);
     std::size_t done = 0;
     while (done < bytes.size()) {

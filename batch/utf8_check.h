@@ -17,7 +17,7 @@ class Utf8Check {
   private:
     bool valid_ = true;
     bool saw_non_ascii_ = false;
-    int pending_ = 0;          // continuation bytes still expected
-    std::uint8_t lower_ = 0;   // bounds of the next continuation byte (tighter after E0, ED, F0, F4)
+    int pending_ = 0;         // continuation bytes still expected
+    std::uint8_t lower_ = 0;  // bounds of the next continuation byte (tighter after E0, ED, F0, F4)
     std::uint8_t upper_ = 0;
 };

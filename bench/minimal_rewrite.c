@@ -24,7 +24,8 @@ static void die(const char* what, const char* path) {
 static void write_all(int fd, const char* data, size_t size, const char* path) {
     while (size > 0) {
         ssize_t n = write(fd, data, size);
-        if (n < 0) die("write", path);
+        if (n < 0)
+            die("write", path);
         data += n;
         size -= (size_t)n;
     }
@@ -48,9 +49,11 @@ int main(int argc, char** argv) {
     const size_t head_size = strlen(head), tail_size = strlen(tail);
 
     int folder_fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder_fd < 0) die("open", folder);
+    if (folder_fd < 0)
+        die("open", folder);
     DIR* dir = fdopendir(dup(folder_fd));
-    if (!dir) die("opendir", folder);
+    if (!dir)
+        die("opendir", folder);
 
     /* The names first: a renamed file may show up again in a listing still being read. */
     size_t count = 0, slots = 1024;
@@ -58,8 +61,10 @@ int main(int argc, char** argv) {
     struct dirent* entry;
     while ((entry = readdir(dir)) != NULL) {
         const size_t length = strlen(entry->d_name);
-        if (length < 4 || strcmp(entry->d_name + length - 4, ".txt") != 0) continue;
-        if (count == slots) names = realloc(names, (slots *= 2) * sizeof *names);
+        if (length < 4 || strcmp(entry->d_name + length - 4, ".txt") != 0)
+            continue;
+        if (count == slots)
+            names = realloc(names, (slots *= 2) * sizeof *names);
         names[count++] = strdup(entry->d_name);
     }
     closedir(dir);
@@ -71,9 +76,11 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < count; ++i) {
         const char* name = names[i];
         int in = openat(folder_fd, name, O_RDONLY | O_CLOEXEC);
-        if (in < 0) die("open", name);
+        if (in < 0)
+            die("open", name);
         struct stat info;
-        if (fstat(in, &info) != 0) die("fstat", name);
+        if (fstat(in, &info) != 0)
+            die("fstat", name);
         const size_t size = (size_t)info.st_size;
         const size_t total = head_size + 2 + size + 2 + tail_size;
         if (total > capacity) {
@@ -85,8 +92,10 @@ int main(int argc, char** argv) {
         size_t got = 0;
         while (got < size) {
             ssize_t n = read(in, buffer + head_size + 2 + got, size - got);
-            if (n < 0) die("read", name);
-            if (n == 0) break;
+            if (n < 0)
+                die("read", name);
+            if (n == 0)
+                break;
             got += (size_t)n;
         }
         close(in);
@@ -95,16 +104,22 @@ int main(int argc, char** argv) {
 
         snprintf(temporary, sizeof temporary, "~minimal-%d-%u.tmp", (int)getpid(), counter++);
         int out = openat(folder_fd, temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (out < 0) die("create", temporary);
+        if (out < 0)
+            die("create", temporary);
         write_all(out, buffer, head_size + 2 + got + 2 + tail_size, temporary);
-        if (fsync(out) != 0) die("fsync", temporary);
+        if (fsync(out) != 0)
+            die("fsync", temporary);
         close(out);
-        if (renameat(folder_fd, temporary, folder_fd, name) != 0) die("rename", name);
-        if (sync_folder == EACH && fsync(folder_fd) != 0) die("fsync", folder);
+        if (renameat(folder_fd, temporary, folder_fd, name) != 0)
+            die("rename", name);
+        if (sync_folder == EACH && fsync(folder_fd) != 0)
+            die("fsync", folder);
     }
-    if (sync_folder == ONCE && fsync(folder_fd) != 0) die("fsync", folder);
+    if (sync_folder == ONCE && fsync(folder_fd) != 0)
+        die("fsync", folder);
     close(folder_fd);
-    for (size_t i = 0; i < count; ++i) free(names[i]);
+    for (size_t i = 0; i < count; ++i)
+        free(names[i]);
     free(names);
     free(buffer);
     return 0;

@@ -2,46 +2,19 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include "platform/unicode.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "child_process.h"
-#include "cli/box_text.h"
+#include "platform/unicode.h"
+#include "tests/test_folder.h"
 
 extern char** environ;
 
 namespace {
 
 std::string Utf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        } else if (c < 0x10000) {
-            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                    static_cast<char>(0x80 | (c & 0x3F))};
-        } else {
-            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        }
-    }
-    return out;
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return platform::Utf16ToUtf8(text).value();
 }
 
 std::u16string Decode(const std::string& bytes) {
@@ -81,9 +54,9 @@ CliRun RunCli(const std::vector<std::u16string>& arguments) {
         run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    run.raw_out = ReadAll(out_file);
+    run.raw_out = ReadBytes(out_file);
     run.out = Decode(run.raw_out);
-    run.err = Decode(ReadAll(err_file));
+    run.err = Decode(ReadBytes(err_file));
     std::filesystem::remove(out_file);
     std::filesystem::remove(err_file);
     return run;

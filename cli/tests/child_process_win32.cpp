@@ -1,10 +1,9 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "child_process.h"
+#include "tests/test_folder.h"
 
 namespace {
 
@@ -23,13 +22,6 @@ std::wstring Quoted(std::u16string_view argument) {
     }
     quoted.append(backslashes * 2, L'\\');
     return quoted + L"\"";
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 // Text written for the console's code page, with CR LF line ends, back to UTF-16 with "\n".
@@ -100,9 +92,9 @@ CliRun RunCli(const std::vector<std::u16string>& arguments) {
     }
     CloseHandle(out);
     CloseHandle(err);
-    run.raw_out = ReadAll(out_file);
+    run.raw_out = ReadBytes(out_file);
     run.out = Decode(run.raw_out);
-    run.err = Decode(ReadAll(err_file));
+    run.err = Decode(ReadBytes(err_file));
     std::filesystem::remove(out_file);
     std::filesystem::remove(err_file);
     return run;

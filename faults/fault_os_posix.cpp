@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "faults/fault_os.h"
+#include "platform/posix/system_error.h"
 
 extern char** environ;
 
@@ -75,8 +76,7 @@ int ChildProcess::Wait() {
 }
 
 std::u16string DiskFullText() {
-    const std::string text = std::strerror(ENOSPC);
-    return std::u16string(text.begin(), text.end());
+    return platform::SystemError(ENOSPC).text;
 }
 
 bool UnderWine() {

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "faults/fault_os.h"
+#include "platform/win32/system_error.h"
 
 std::filesystem::path HelperProgram(const std::string& name) {
     std::wstring own(MAX_PATH, L'\0');
@@ -72,16 +73,7 @@ int ChildProcess::Wait() {
 }
 
 std::u16string DiskFullText() {
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, ERROR_DISK_FULL, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::u16string text(buffer, buffer + length);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
-        text.pop_back();
-    }
-    return text;
+    return platform::SystemError(ERROR_DISK_FULL).text;
 }
 
 bool UnderWine() {

@@ -117,7 +117,16 @@ bool Velmo::Create(HINSTANCE instance, int show_command) {
 }
 
 bool Velmo::HandleDialogKey(MSG& message) {
-    return window_ != nullptr && IsDialogMessageW(window_, &message) != FALSE;
+    if (window_ == nullptr) {
+        return false;
+    }
+    // Esc does nothing. Handed on, it would reach a multi-line box in dialog mode, which answers it by asking
+    // its parent to close, and the program would end with the typed text lost.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE &&
+        (message.hwnd == window_ || IsChild(window_, message.hwnd))) {
+        return true;
+    }
+    return IsDialogMessageW(window_, &message) != FALSE;
 }
 
 std::u16string Velmo::ReadText(BatchText box) {

@@ -22,7 +22,8 @@ class Velmo final : public BatchView {
     // Creates the window centred on the primary monitor, attaches the skin and shows it.
     bool Create(HINSTANCE instance, int show_command);
 
-    // Tab, Shift+Tab and the other dialog keys between the controls; true when `message` was handled.
+    // Tab, Shift+Tab and the other dialog keys between the controls, and Esc, which does nothing; true when
+    // `message` was handled.
     bool HandleDialogKey(MSG& message);
 
     std::u16string ReadText(BatchText box) override;

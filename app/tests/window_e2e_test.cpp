@@ -295,12 +295,19 @@ TEST_F(WindowTest, TypicalRunRewritesTheTextFilesAndUnlocksAfterOk) {
     EXPECT_EQ(ReadFileBytes(folder + L"\\sub\\d.txt"), "deeper");
 }
 
-TEST_F(WindowTest, ClearEmptiesAllThreeBoxesAndBlankOrMissingPathsAreRefused) {
+TEST_F(WindowTest, EscAndEnterKeepTheWindowClearEmptiesTheBoxesBlankOrMissingPathsAreRefused) {
     const auto program = Start();
     const Controls controls(*program);
-    SetTextOf(controls.text1, Scratch());
-    SetTextOf(controls.text2, L"head");
-    SetTextOf(controls.text3, L"tail");
+    // Esc in any box, and Enter in the folder box, neither close the window nor touch what was typed.
+    for (const HWND box : {controls.text1, controls.text2, controls.text3}) {
+        TypeText(box, L"abc");
+        PressKey(box, VK_ESCAPE);
+    }
+    PressKey(controls.text1, VK_RETURN);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return TextOf(controls.text1) + TextOf(controls.text2) + TextOf(controls.text3) == L"abcabcabc"; }));
+    EXPECT_EQ(program->WaitForModal(2s).window, nullptr) << "Enter in the folder box opened a box";
+    ASSERT_TRUE(IsWindow(program->window())) << "the window closed";
     Click(controls.command2);
     EXPECT_TRUE(WaitUntil([&] {
         return TextOf(controls.text1).empty() && TextOf(controls.text2).empty() && TextOf(controls.text3).empty();

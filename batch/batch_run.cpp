@@ -49,11 +49,11 @@ std::optional<RunFailure> RewriteEach(BatchView& view, const FileList& files, Ba
         progress.current_file = path;
         progress.bytes_done = 0;
         view.ReportProgress(progress);
-        auto entry = platform::FindFirstEntry(path, platform::kNormalEntries);
-        if (!entry.ok()) {
-            return RunFailure{progress.files_done, path, entry.error()};
+        auto normal = platform::IsNormalFile(path);
+        if (!normal.ok()) {
+            return RunFailure{progress.files_done, path, normal.error()};
         }
-        if (entry.value().empty()) {
+        if (!normal.value()) {
             continue;  // gone, hidden, system, or no longer a plain file: skipped without a word
         }
         auto status = writer.AddHeadTail(path, [&](std::uint64_t bytes) {

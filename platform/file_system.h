@@ -20,8 +20,14 @@ inline constexpr unsigned kDirectoryEntries = 16;  // directories as well
 
 // The name of the first entry that matches `pattern` under `mask`, or an empty path when none does.
 // `*` and `?` in the last component act as wildcards; a pattern ending in a separator stands for the
-// folder's contents. Read-only files match; hidden and system entries never do.
+// folder's contents. Read-only files match; hidden and system entries never do. Only "no such entry" counts
+// as no match: every other failure of the lookup is reported.
 Result<Path> FindFirstEntry(const Path& pattern, unsigned mask);
+
+// The lookup of one collected file at its turn, of exactly that name (never as a pattern): whether it is
+// there as a normal file, that is, neither hidden, system, a folder nor a link. Read-only files are normal
+// files. Only "no such entry" answers false without being a failure.
+Result<bool> IsNormalFile(const Path& path);
 
 // Full paths of the files directly in `folder`, hidden and system ones included, in the order the
 // system lists them. Fails when `folder` is not a folder that can be listed.

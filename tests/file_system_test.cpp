@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 
 #include "platform/file_system.h"
+#include "platform/seam.h"
 #include "tests/test_folder.h"
 #include "tests/test_os.h"
 
@@ -114,6 +116,33 @@ TEST(ReplacementFile, RefusesReadOnlyTargetsBeforeWriting) {
     EXPECT_FALSE(platform::ReplacementFile::CreateFor(target, original.value()).ok());
     EXPECT_EQ(folder.Names(), std::vector<std::u16string>{u"a.txt"});
 }
+
+#ifndef _WIN32
+// Another program puts its own file in the target's place in the last instant and the swap that would give it
+// back fails: its file is never deleted, and the report points at the name that holds the new content.
+TEST(ReplacementFile, FailedSwapBackNamesWhereTheNewContentIs) {
+    TestFolder folder;
+    const auto target = folder.Write(u"a.txt", "old");
+    auto original = platform::InputFile::Open(target);
+    ASSERT_TRUE(original.ok());
+    auto replacement = platform::ReplacementFile::CreateFor(target, original.value());
+    ASSERT_TRUE(replacement.ok());
+    ASSERT_TRUE(replacement.value().Write("new").ok());
+    platform::seam::before_call = [&](platform::seam::Call call) {
+        if (call == platform::seam::Call::SwapBack) {
+            return EPERM;
+        }
+        fs::rename(folder.Write(u"theirs", "theirs"), target);
+        return 0;
+    };
+    const auto replaced = replacement.value().Replace(original.value().stamp());
+    platform::seam::before_call = nullptr;
+    ASSERT_FALSE(replaced.ok());
+    EXPECT_EQ(replaced.error().kept_copy, target);
+    EXPECT_EQ(ReadBytes(target), "new");
+    EXPECT_EQ(ReadBytes(replacement.value().temporary_path()), "theirs");
+}
+#endif
 
 TEST(InputFile, ReadsAtOffsetsAndStampsTheVersion) {
     TestFolder folder;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +24,25 @@ namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 
-// Runs `prepare` and then a whole batch run over `folder` in a child process; returns the messages it showed.
-std::u16string RunInChild(const TestFolder& folder, const std::function<void()>& prepare) {
+// A view that lets a test act as the run goes, as another program could.
+class HookedView : public RecordingView {
+  public:
+    HookedView(std::u16string folder, std::function<void(const BatchProgress&)> hook)
+        : RecordingView(std::move(folder), u"H", u"T"), hook_(std::move(hook)) {}
+    void ReportProgress(const BatchProgress& progress) override {
+        if (hook_) {
+            hook_(progress);
+        }
+    }
+
+  private:
+    std::function<void(const BatchProgress&)> hook_;
+};
+
+// Runs `prepare` and then a whole batch run over `folder` in a child process, with `hook` called as it goes;
+// returns the messages it showed.
+std::u16string RunInChild(const TestFolder& folder, const std::function<void()>& prepare,
+                          std::function<void(const BatchProgress&)> hook = {}) {
     int pipe_ends[2];
     if (::pipe(pipe_ends) != 0) {
         ADD_FAILURE() << "pipe";
@@ -34,7 +52,7 @@ std::u16string RunInChild(const TestFolder& folder, const std::function<void()>&
     if (child == 0) {
         ::close(pipe_ends[0]);
         prepare();
-        RecordingView view(folder.path().u16string(), u"H", u"T");
+        HookedView view(folder.path().u16string(), std::move(hook));
         RunBatch(view);
         std::u16string all;
         for (const auto& message : view.messages) {
@@ -86,41 +104,59 @@ TEST(PosixFaults, WriteCutShortLeavesTheOriginalAndNoTemporary) {
     EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"big.txt", u"small.txt"}));
 }
 
-TEST(PosixFaults, FileTheUserCannotReadStopsTheRunUnchanged) {
+// What an unprivileged user may not do stops the run at that file: read it, or even look it up once the
+// folder's search permission is taken away after the collection.
+TEST(PosixFaults, WhatTheUserMayNotReachStopsTheRunUnchanged) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to switch to an unprivileged user";
     }
-    TestFolder folder;
-    fs::permissions(folder.path(), fs::perms::all);
-    const auto secret = folder.Write(u"secret.txt", "secret");
-    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
-    const auto open_path = folder.Write(u"open.txt", "open");
-    fs::permissions(open_path, fs::perms::all);
-
-    const auto message = RunInChild(folder, [] {
+    const auto as_nobody = [] {
         if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
             ::_exit(2);
         }
-    });
+    };
+    for (const bool folder_closed : {false, true}) {
+        SCOPED_TRACE(folder_closed ? "folder closed during the run" : "file the user may not read");
+        TestFolder folder;
+        fs::permissions(folder.path(), fs::perms::all);
+        [[maybe_unused]] const int owned = ::chown(folder.path().c_str(), kNobody, kNobody);
+        const auto secret = folder.Write(u"secret.txt", "secret");
+        fs::permissions(secret, folder_closed ? fs::perms::all : fs::perms::owner_read | fs::perms::owner_write);
+        const auto open_path = folder.Write(u"open.txt", "open");
+        fs::permissions(open_path, fs::perms::all);
+        const auto first = platform::ListFolderFiles(folder.path()).value().front();
 
-    const auto done = PositionOf(folder, secret);
-    EXPECT_TRUE(message.starts_with(StoppedAt(done, secret))) << "files done before it: " << done;
-    EXPECT_NE(message.find(u"Permission denied"), std::u16string::npos);
-    EXPECT_EQ(ReadBytes(secret), "secret");
-    EXPECT_EQ(ReadBytes(open_path), done == 1 ? "H\r\nopen\r\nT" : "open");
-    EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"open.txt", u"secret.txt"}));
+        const auto message = RunInChild(folder, as_nobody, [&](const BatchProgress& progress) {
+            if (folder_closed && progress.current_file == first) {
+                fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_write);
+            }
+        });
+
+        const auto stop = folder_closed ? first : secret;
+        const auto done = PositionOf(folder, stop);
+        EXPECT_TRUE(message.starts_with(StoppedAt(done, stop))) << "files done before it: " << done;
+        EXPECT_NE(message.find(u"Permission denied"), std::u16string::npos);
+        EXPECT_EQ(ReadBytes(secret), "secret");
+        EXPECT_EQ(ReadBytes(open_path), done == 1 ? "H\r\nopen\r\nT" : "open");
+        EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"open.txt", u"secret.txt"}));
+    }
 }
 
-// A symbolic link is not a plain file: the run passes over it and never puts a regular file in its place.
-TEST(PosixFaults, SymbolicLinksAreLeftAsLinks) {
+// Links and pipes are not plain files: the run passes over them and never puts a regular file in their place.
+// Collected names are looked up as they are: "a?.txt" is no pattern that would find "ab.txt".
+TEST(PosixFaults, LinksAndPipesAreLeftAlone) {
     TestFolder folder;
     const auto target = folder.Write(u"target.dat", "target");
     fs::create_symlink(target, folder / u"link.txt");
+    ASSERT_EQ(::mkfifo((folder / u"a?.txt").c_str(), 0600), 0);
+    folder.Write(u"ab.txt", "ab");
     RecordingView view(folder.path().u16string(), u"H", u"T");
     RunBatch(view);
     EXPECT_EQ(view.messages, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
     EXPECT_TRUE(fs::is_symlink(folder / u"link.txt"));
+    EXPECT_TRUE(fs::is_fifo(folder / u"a?.txt"));
     EXPECT_EQ(ReadBytes(target), "target");
+    EXPECT_EQ(folder.Read(u"ab.txt"), "H\r\nab\r\nT");
 }
 
 }  // namespace

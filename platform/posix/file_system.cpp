@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
 
 #include "platform/posix/system_error.h"
+#include "platform/seam.h"
 #include "platform/unicode.h"
 
 namespace platform {
@@ -45,9 +47,11 @@ struct DirCloser {
 };
 using UniqueDir = std::unique_ptr<DIR, DirCloser>;
 
-// Errors that only say there is nothing at the path.
-bool IsNotFound(int error) {
-    return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG || error == ELOOP;
+// Lookup failures that only say there is no such entry; every other failure of a lookup is reported.
+constexpr int kNoSuchEntry[] = {ENOENT, ENOTDIR};
+
+bool IsNoSuchEntry(int error) {
+    return std::find(std::begin(kNoSuchEntry), std::end(kNoSuchEntry), error) != std::end(kNoSuchEntry);
 }
 
 // Names starting with "." are hidden; the folder's own "." and ".." entries are not.
@@ -57,13 +61,16 @@ bool IsHiddenName(std::string_view name) {
 
 // Whether the entry at `path` matches the attribute mask: hidden entries never do, regular files always
 // do (read-only ones too), directories (a link to one included) only with the directory mask.
-bool MatchesMask(const std::string& path, std::string_view name, unsigned mask) {
+Result<bool> MatchesMask(const std::string& path, std::string_view name, unsigned mask) {
     if (IsHiddenName(name)) {
         return false;
     }
     struct stat entry;
     if (::lstat(path.c_str(), &entry) != 0) {
-        return false;
+        if (IsNoSuchEntry(errno)) {
+            return false;
+        }
+        return SystemError(errno);
     }
     if (S_ISREG(entry.st_mode)) {
         return true;
@@ -73,6 +80,20 @@ bool MatchesMask(const std::string& path, std::string_view name, unsigned mask) 
     }
     return S_ISDIR(entry.st_mode) ||
            (S_ISLNK(entry.st_mode) && ::stat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode));
+}
+
+std::string_view LastComponent(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : std::string_view(path).substr(slash + 1);
+}
+
+// Swaps the two names in one step; a failure for tests comes from the seam.
+int ExchangeNames(const Path& first, const Path& second, seam::Call call) {
+    if (const int failure = seam::FailureOf(call)) {
+        errno = failure;
+        return -1;
+    }
+    return ::renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE);
 }
 
 // Only "*" and "?" are wildcards; "[" and "\" match themselves, as they do in a Windows pattern.
@@ -133,23 +154,37 @@ Result<Path> FindFirstEntry(const Path& pattern, unsigned mask) {
         return FindFirstEntry(Path(text + "*"), mask);  // a folder path stands for its contents
     }
     if (last.find_first_of("*?") == std::string::npos) {
-        return MatchesMask(text, last, mask) ? Path(last) : Path();
+        const auto matches = MatchesMask(text, last, mask);
+        if (!matches.ok()) {
+            return matches.error();
+        }
+        return matches.value() ? Path(last) : Path();
     }
     const UniqueDir dir(::opendir(folder.c_str()));
     if (!dir) {
-        if (IsNotFound(errno)) {
+        if (IsNoSuchEntry(errno)) {
             return Path();
         }
         return SystemError(errno);
     }
     const std::string wildcard = EscapeForFnmatch(last);
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (::fnmatch(wildcard.c_str(), entry->d_name, 0) == 0 &&
-            MatchesMask(JoinPath(folder, entry->d_name), entry->d_name, mask)) {
+        if (::fnmatch(wildcard.c_str(), entry->d_name, 0) != 0) {
+            continue;
+        }
+        const auto matches = MatchesMask(JoinPath(folder, entry->d_name), entry->d_name, mask);
+        if (!matches.ok()) {
+            return matches.error();
+        }
+        if (matches.value()) {
             return Path(entry->d_name);
         }
     }
     return Path();
+}
+
+Result<bool> IsNormalFile(const Path& path) {
+    return MatchesMask(path.native(), LastComponent(path.native()), kNormalEntries);
 }
 
 Result<std::vector<Path>> ListFolderFiles(const Path& folder) {
@@ -343,7 +378,7 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     }
     // Swapping the two names, rather than renaming over the target, fails for a target that has just
     // vanished and lets a file put there in the last instant be given back.
-    if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) != 0) {
+    if (ExchangeNames(temporary_, target_, seam::Call::ExchangeNames) != 0) {
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
             return SystemError(errno);
         }
@@ -357,9 +392,9 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     if (::lstat(temporary_.c_str(), &former) == 0 && (static_cast<std::uint64_t>(former.st_dev) != expected.volume ||
                                                       static_cast<std::uint64_t>(former.st_ino) != expected.index)) {
         settled_ = true;  // the temporary's name holds the other program's file now: never delete it
-        if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) != 0) {
+        if (ExchangeNames(temporary_, target_, seam::Call::SwapBack) != 0) {
             Error failure = SystemError(errno);
-            failure.kept_copy = temporary_;
+            failure.kept_copy = target_;  // where the new content stayed
             return failure;
         }
         ::unlink(temporary_.c_str());

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+
+// Calls of the platform layer that its own tests can make fail, where no real system lets a test provoke the
+// failure (root may rename anything). Only the platform layer's test build has them; elsewhere they cost
+// nothing.
+namespace platform::seam {
+
+enum class Call {
+    ExchangeNames,  // puts the new file in the target's place
+    SwapBack,       // gives back a file that another program put there in the last instant
+};
+
+#ifdef VARNOTTA_TEST_SEAMS
+// Set by a test: asked before each of the calls above; answers an errno value to fail the call with, or 0.
+inline std::function<int(Call)> before_call;
+inline int FailureOf(Call call) {
+    return before_call ? before_call(call) : 0;
+}
+#else
+constexpr int FailureOf(Call) {
+    return 0;
+}
+#endif
+
+}  // namespace platform::seam

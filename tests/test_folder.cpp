@@ -17,8 +17,9 @@ TestFolder::TestFolder() {
 
 TestFolder::~TestFolder() {
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+    for (std::filesystem::recursive_directory_iterator entry(path_, ignored), end; entry != end;
+         entry.increment(ignored)) {
+        std::filesystem::permissions(entry->path(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
     }
     std::filesystem::remove_all(path_, ignored);

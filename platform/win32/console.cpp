@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/win32/system_error.h"
+#include "platform/win32/system_path.h"
 #include "platform/win32/unique_handle.h"
 
 namespace platform {
@@ -81,8 +82,8 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
 
 Result<std::string> ReadWholeFile(const Path& path) {
     const HANDLE opened =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         return LastError();
     }

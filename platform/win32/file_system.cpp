@@ -4,7 +4,9 @@
 #include <atomic>
 
 #include "platform/file_system.h"
+#include "platform/win32/reparse_point.h"
 #include "platform/win32/system_error.h"
+#include "platform/win32/system_path.h"
 #include "platform/win32/unique_handle.h"
 
 namespace platform {
@@ -15,46 +17,52 @@ using UniqueFind = UniqueHandle<HANDLE, &FindClose>;
 // Virus scanners and indexers open files briefly without sharing; waiting them out beats failing.
 constexpr DWORD kSharingRetryMilliseconds = 2000;
 constexpr DWORD kSharingRetryPause = 50;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Lookup failures that only say there is no such entry; every other failure of a lookup is reported.
+constexpr DWORD kNoSuchEntry[] = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND};
+
+// Wine's ReplaceFileW copies the folder's path into a MAX_PATH buffer and lets GetTempFileNameW add a name
+// of up to 14 characters to it, which overruns the buffer from this length of the folder's path on.
+constexpr std::size_t kFolderTooLongForReplaceFile = MAX_PATH - 14;
 
 bool IsTransientSharingError(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
            error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
-// Calls `attempt` until it succeeds, fails for another reason than sharing, or the time is up.
+// Calls `attempt`, which answers 0 or the error, until it succeeds, fails for another reason than sharing,
+// or the time is up; answers the last error.
 template <typename Attempt>
-bool RetryWhileShared(Attempt&& attempt) {
+DWORD RetryWhileShared(Attempt&& attempt) {
     const ULONGLONG deadline = GetTickCount64() + kSharingRetryMilliseconds;
     for (;;) {
-        if (attempt()) {
-            return true;
-        }
-        const DWORD error = GetLastError();
-        if (!IsTransientSharingError(error) || GetTickCount64() >= deadline) {
-            SetLastError(error);
-            return false;
+        const DWORD error = attempt();
+        if (error == ERROR_SUCCESS || !IsTransientSharingError(error) || GetTickCount64() >= deadline) {
+            return error;
         }
         Sleep(kSharingRetryPause);
     }
 }
 
-// Errors that only say there is nothing at the path (or that the path cannot name anything).
-bool IsNotFound(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
-           error == ERROR_BAD_PATHNAME || error == ERROR_DIRECTORY || error == ERROR_NO_MORE_FILES ||
-           error == ERROR_NOT_READY || error == ERROR_BAD_NETPATH || error == ERROR_FILENAME_EXCED_RANGE;
+DWORD ErrorUnless(BOOL succeeded) {
+    return succeeded ? ERROR_SUCCESS : GetLastError();
+}
+
+bool IsNoSuchEntry(DWORD error) {
+    return std::find(std::begin(kNoSuchEntry), std::end(kNoSuchEntry), error) != std::end(kNoSuchEntry);
 }
 
 // Hidden and system entries never match; directories only with the directory mask; a link to a file is
 // not a plain file.
-bool MatchesMask(DWORD attributes, unsigned mask) {
-    if (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
+bool MatchesMask(const WIN32_FIND_DATAW& entry, unsigned mask) {
+    if (entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
         return false;
     }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         return (mask & kDirectoryEntries) != 0;
     }
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    return !IsLink(entry.dwFileAttributes, entry.dwReserved0);  // the reparse tag, for a reparse point
 }
 
 bool EndsWithSeparator(const std::wstring& path) {
@@ -98,33 +106,66 @@ Result<FileStamp> StampOfHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info)
                      times.ChangeTime.QuadPart};
 }
 
-}  // namespace
-
-Result<Path> FindFirstEntry(const Path& pattern, unsigned mask) {
-    std::wstring text = pattern.native();
-    if (EndsWithSeparator(text)) {
-        text += L'*';  // a folder path stands for its contents
+// Opens the entry at `path`: a link itself, not what it leads to, but any other reparse point (a
+// deduplicated, system-compressed or cloud file) through to its data, never its stub. Answers the error.
+DWORD OpenEntry(const std::wstring& path, DWORD access, DWORD flags, UniqueKernelHandle& file) {
+    file = Own(CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                           flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        return GetLastError();
     }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        return GetLastError();
+    }
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || IsLink(tag.FileAttributes, tag.ReparseTag)) {
+        return ERROR_SUCCESS;
+    }
+    file = Own(CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr));
+    return file ? ERROR_SUCCESS : GetLastError();
+}
+
+// The first entry matching `pattern`, already in the system's form, under `mask`.
+Result<Path> FindMatching(const std::wstring& pattern, unsigned mask) {
     WIN32_FIND_DATAW data;
-    HANDLE raw = FindFirstFileExW(text.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    HANDLE raw = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (raw == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (IsNotFound(error)) {
+        if (IsNoSuchEntry(error)) {
             return Path();
         }
         return SystemError(error);
     }
     const UniqueFind find(raw);
     do {
-        if (MatchesMask(data.dwFileAttributes, mask)) {
+        if (MatchesMask(data, mask)) {
             return Path(data.cFileName);
         }
     } while (FindNextFileW(find.get(), &data));
     return Path();
 }
 
+}  // namespace
+
+Result<Path> FindFirstEntry(const Path& pattern, unsigned mask) {
+    std::wstring text = SystemPath(pattern);
+    if (EndsWithSeparator(text)) {
+        text += L'*';  // a folder path stands for its contents
+    }
+    return FindMatching(text, mask);
+}
+
+// Windows names cannot hold "*" or "?", so the lookup of a collected name never acts as a pattern.
+Result<bool> IsNormalFile(const Path& path) {
+    auto found = FindMatching(SystemPath(path), kNormalEntries);
+    if (!found.ok()) {
+        return found.error();
+    }
+    return !found.value().empty();
+}
+
 Result<std::vector<Path>> ListFolderFiles(const Path& folder) {
-    const std::wstring pattern = JoinPath(folder.native(), L"*");
+    const std::wstring pattern = JoinPath(SystemPath(folder), L"*");
     WIN32_FIND_DATAW data;
     HANDLE raw = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                   FIND_FIRST_EX_LARGE_FETCH);
@@ -138,7 +179,7 @@ Result<std::vector<Path>> ListFolderFiles(const Path& folder) {
     const UniqueFind find(raw);
     do {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            files.emplace_back(JoinPath(folder.native(), data.cFileName));
+            files.emplace_back(JoinPath(folder.native(), data.cFileName));  // in the form the user gave
         }
     } while (FindNextFileW(find.get(), &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) {
@@ -148,34 +189,29 @@ Result<std::vector<Path>> ListFolderFiles(const Path& folder) {
 }
 
 Result<FileStamp> StampOf(const Path& path) {
-    const auto file =
-        Own(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file) {
-        return LastError();
+    UniqueKernelHandle file;
+    if (const DWORD error = OpenEntry(SystemPath(path), FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS, file)) {
+        return SystemError(error);
     }
     BY_HANDLE_FILE_INFORMATION info;
     return StampOfHandle(file.get(), info);
 }
 
 Result<InputFile> InputFile::Open(const Path& path) {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    const bool opened = RetryWhileShared([&] {
-        handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        return handle != INVALID_HANDLE_VALUE;
-    });
-    if (!opened) {
-        return LastError();
+    const std::wstring system_path = SystemPath(path);
+    UniqueKernelHandle file;
+    const DWORD error =
+        RetryWhileShared([&] { return OpenEntry(system_path, GENERIC_READ, FILE_FLAG_SEQUENTIAL_SCAN, file); });
+    if (error != ERROR_SUCCESS) {
+        return SystemError(error);
     }
-    auto file = Own(handle);
     BY_HANDLE_FILE_INFORMATION info;
-    const auto stamp = StampOfHandle(handle, info);
+    const auto stamp = StampOfHandle(file.get(), info);
     if (!stamp.ok()) {
         return stamp.error();
     }
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
-        return SystemError(ERROR_ACCESS_DENIED);  // not a plain file
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        return SystemError(ERROR_ACCESS_DENIED);  // a folder or a link: not a plain file
     }
     return InputFile(reinterpret_cast<std::intptr_t>(file.release()), stamp.value());
 }
@@ -220,7 +256,7 @@ Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const Inp
     for (;;) {
         std::wstring temporary = folder + L"~varnotta-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                  std::to_wstring(counter++) + L".tmp";
-        HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        HANDLE handle = CreateFileW(SystemPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS) {
@@ -248,7 +284,7 @@ ReplacementFile::~ReplacementFile() {
 void ReplacementFile::Discard() {
     Close(std::exchange(handle_, 0));
     if (!settled_) {
-        DeleteFileW(temporary_.c_str());
+        DeleteFileW(SystemPath(temporary_).c_str());
         settled_ = true;
     }
 }
@@ -271,12 +307,25 @@ Result<std::optional<std::uint64_t>> ReplacementFile::CopyFrom(const InputFile&,
 }
 
 Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
+    const std::wstring target = SystemPath(target_);
+    const std::wstring temporary = SystemPath(temporary_);
+    // In a folder whose path ReplaceFileW cannot take, one rename puts the new file in place instead. It
+    // keeps what matters: the original untouched until then, its attributes and its creation time.
+    const bool by_rename = ParentFolder(target).size() - 1 >= kFolderTooLongForReplaceFile;  // less its final separator
+    WIN32_FILE_ATTRIBUTE_DATA original;
     {
         const auto file = Own(ToHandle(std::exchange(handle_, 0)));
+        if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &original)) {
+            return LastError();
+        }
+        if (by_rename && !SetFileTime(file.get(), &original.ftCreationTime, nullptr, nullptr)) {
+            return LastError();
+        }
         if (!FlushFileBuffers(file.get())) {
             return LastError();
         }
     }
+    // The stamp's change time moves with every change of the attributes too, so those read above still hold.
     const auto now = StampOf(target_);
     if (!now.ok()) {
         return now.error();
@@ -285,31 +334,37 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
         return false;
     }
     // Windows merges the old file's attributes into the new one, Wine does not: give them over first.
-    const DWORD attributes = GetFileAttributesW(target_.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return LastError();
-    }
     constexpr DWORD kKept =
         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD kept = attributes & kKept;
-    if (!SetFileAttributesW(temporary_.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) {
+    const DWORD kept = original.dwFileAttributes & kKept;
+    if (!SetFileAttributesW(temporary.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) {
         return LastError();
     }
-    const bool replaced = RetryWhileShared([&] {
-        return ReplaceFileW(target_.c_str(), temporary_.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                            nullptr) != FALSE;
-    });
-    if (replaced) {
+    if (by_rename) {
+        const DWORD error = RetryWhileShared([&] {
+            return ErrorUnless(
+                MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        });
+        if (error != ERROR_SUCCESS) {
+            return SystemError(error);  // the original is still in place; the temporary goes
+        }
         settled_ = true;
         return true;
     }
-    const DWORD error = GetLastError();
+    const DWORD error = RetryWhileShared([&] {
+        return ErrorUnless(ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                        nullptr, nullptr));
+    });
+    if (error == ERROR_SUCCESS) {
+        settled_ = true;
+        return true;
+    }
     if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
         return SystemError(error);  // the original is still in place; the temporary goes
     }
     // The original is gone and the new content lives only in the temporary file: never delete it.
     settled_ = true;
-    if (MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
     Error failure = LastError();

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 // DPI queries that exist only on newer Windows, looked up at run time so the program still starts on
-// Vista, 7 and 8, where every window has the system DPI.
+// Windows 7 and 8, where every window has the system DPI.
 
 UINT DpiOfWindow(HWND window);
 

@@ -1,7 +1,8 @@
-"""Reads the 32-bit release program back from its file: a 32-bit GUI program that needs no DLL of ours or of
-the compiler's, with the version record, icon and manifest it is built with.
+"""Reads the 32-bit release program back from its file: a 32-bit GUI program with the version record, icon and
+manifest it is built with, that asks for nothing newer than Windows 7 SP1 (the console program too, when given).
 
-Usage: /usr/bin/python3 check_release_program.py PROGRAM ICON_FILE   (Debian's python3-pefile)"""
+Usage: /usr/bin/python3 check_release_program.py PROGRAM ICON_FILE [CONSOLE_PROGRAM]   (Debian's python3-pefile)"""
+import os
 import re
 import struct
 import sys
@@ -10,8 +11,7 @@ import unittest
 import pefile
 
 PROGRAM, ICON_FILE = sys.argv[1], sys.argv[2]
-SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
-               "shell32.dll", "user32.dll"}
+ALLOWED_IMPORTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "allowed_imports.txt")
 
 
 def resources(pe, type_id):
@@ -31,11 +31,27 @@ class ReleaseProgram(unittest.TestCase):
     def setUpClass(cls):
         cls.pe = pefile.PE(PROGRAM)
 
-    def test_is_a_32_bit_windows_gui_program_linked_statically(self):
+    def test_is_a_32_bit_windows_gui_program(self):
         self.assertEqual(self.pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
         self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
-        imported = {entry.dll.decode().lower() for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
-        self.assertLessEqual(imported, SYSTEM_DLLS)
+
+    def test_asks_for_windows_7_and_imports_only_reviewed_system_functions(self):
+        allowed, dll = set(), None
+        with open(ALLOWED_IMPORTS) as f:
+            for line in (line.strip() for line in f):
+                if line.startswith("["):
+                    dll = line.strip("[]").lower()
+                elif line and not line.startswith("#"):
+                    allowed.add(f"{dll}!{line}")
+        for program in [PROGRAM] + sys.argv[3:]:
+            with self.subTest(program=program):
+                pe = pefile.PE(program)
+                header = pe.OPTIONAL_HEADER
+                self.assertEqual((header.MajorSubsystemVersion, header.MinorSubsystemVersion), (6, 1))
+                self.assertEqual((header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion), (6, 1))
+                imported = {f"{entry.dll.decode().lower()}!{(item.name or b'#%d' % item.ordinal).decode()}"
+                            for entry in pe.DIRECTORY_ENTRY_IMPORT for item in entry.imports}
+                self.assertEqual(sorted(imported - allowed), [], "not reviewed for Windows 7 SP1: allowed_imports.txt")
 
     def test_version_record(self):
         fixed = self.pe.VS_FIXEDFILEINFO[0]
@@ -72,7 +88,7 @@ class ReleaseProgram(unittest.TestCase):
         image = resources(self.pe, pefile.RESOURCE_TYPE["RT_ICON"])[icon_id]
         self.assertEqual(image, icon_file[offset : offset + size])
 
-    def test_manifest_asks_for_common_controls_6_and_per_monitor_dpi_and_keeps_the_ansi_code_page(self):
+    def test_manifest_asks_for_common_controls_6_and_per_monitor_dpi_keeps_the_ansi_code_page_names_windows_7(self):
         manifests = resources(self.pe, pefile.RESOURCE_TYPE["RT_MANIFEST"])
         self.assertEqual(list(manifests), [1])
         manifest = manifests[1].decode("utf-8")
@@ -80,7 +96,9 @@ class ReleaseProgram(unittest.TestCase):
         self.assertRegex(manifest, r"<dpiAwareness[^>]*>PerMonitorV2")
         self.assertRegex(manifest, r"<dpiAware[^>]*>true/pm</dpiAware>")
         self.assertIn('level="asInvoker"', manifest)
-        self.assertEqual(len(re.findall(r"<supportedOS ", manifest)), 5)
+        supported = re.findall(r'<supportedOS Id="([^"]+)"', manifest)
+        self.assertIn("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", supported)  # Windows 7, the oldest
+        self.assertNotIn("{e2011457-1546-43c5-a5fe-008deee3d3f0}", supported)  # Vista
         self.assertNotRegex(manifest, r"<activeCodePage")
 
 

@@ -470,7 +470,14 @@ TEST_F(WindowTest, SkinLibraryPlantedInTheCurrentFolderIsNotLoaded) {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     // Coordinates of the program's windows as they are on the screen, not scaled for a DPI-unaware reader.
-    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    // Per monitor where the system has it (looked up: the headers offer only what Windows 7 has).
+    using SetAwareness = BOOL(WINAPI*)(HANDLE);
+    const auto set_awareness = reinterpret_cast<SetAwareness>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    const auto per_monitor_v2 = reinterpret_cast<HANDLE>(-4);  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (set_awareness == nullptr || !set_awareness(per_monitor_v2)) {
+        SetProcessDPIAware();
+    }
     // File text is in the system ANSI code page; these tests are written for the Chinese one.
     if (GetACP() != 936) {
         fprintf(stderr, "the ANSI code page is %u, not 936\n", GetACP());

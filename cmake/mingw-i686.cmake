@@ -1,5 +1,5 @@
-# Windows x86 build: the 32-bit release program. It cannot execute on a 64-bit-only kernel,
-# so this build is compiled and linked but never run here.
+# Windows x86 build: the 32-bit release program. Its tests run under Wine's 32-bit part (wine32),
+# emulated by qemu-i386 where the machine cannot run 32-bit code (tests/i386/setup).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

@@ -19,7 +19,7 @@ HWND FindTopLevel(DWORD thread_id, const std::function<bool(HWND)>& wanted) {
     } search{&wanted, nullptr};
     EnumThreadWindows(
         thread_id,
-        [](HWND window, LPARAM context) -> BOOL {
+        [](HWND window, LPARAM context) CALLBACK -> BOOL {
             auto* search = reinterpret_cast<Search*>(context);
             if ((*search->wanted)(window)) {
                 search->found = window;

@@ -38,97 +38,54 @@ std::u16string FailurePrefix(int files_done) {
            std::u16string(messages::kStoppedAfter) + u"\r\n";
 }
 
-TEST(RunBatch, BlankPathAsksForOneAndTouchesNothing) {
-    for (const std::u16string_view folder : {u"", u"   "}) {
-        RecordingView view(std::u16string(folder), u"H", u"T");
-        RunBatch(view);
-        EXPECT_EQ(view.events, Events{Message(messages::kSetPathFirst)});
+// Each kind of folder path: which message the run shows, and whether and in which order it locks the window.
+TEST(RunBatch, MessagesAndLockingFollowThePath) {
+    TestFolder folder;
+    const auto typical = folder / u"typical";
+    const auto names = folder / u"目录-\u0E01";  // names outside the ANSI code page (Thai, emoji)
+    const auto hidden = folder / u"hidden";
+    const auto none = folder / u"none";
+    for (const auto& sub : {typical, names, hidden, none}) {
+        std::filesystem::create_directory(sub);
     }
-}
-
-TEST(RunBatch, MissingFolderIsReportedWithoutLocking) {
-    TestFolder folder;
-    for (const std::u16string& path :
-         {FolderText(folder) + u"/missing", FolderText(folder) + u"\t", u"\n" + FolderText(folder)}) {
-        RecordingView view(path, u"H", u"T");
-        RunBatch(view);
-        EXPECT_EQ(view.events, Events{Message(messages::kPathMissing)});
-    }
-}
-
-TEST(RunBatch, TypicalRunRewritesOnlyTxtFilesDirectlyInTheFolder) {
-    TestFolder folder;
-    folder.Write(u"a.txt", "abc");
-    folder.Write(u"b.TXT", "abc");
-    folder.Write(u"c.txt.bak", "abc");
-    std::filesystem::create_directory(folder / u"sub");
-    folder.Write(u"sub/d.txt", "abc");
-    std::filesystem::create_directory(folder / u"e.txt");
-
-    RecordingView view(u"  " + FolderText(folder) + u"  ", u"  H  ", u"T");
-    RunBatch(view);
-
-    EXPECT_EQ(view.events, Concat({kLock, {Message(messages::kTaskDone)}, kUnlock}));
-    EXPECT_TRUE(view.locked_during_message);
-    EXPECT_EQ(folder.Read(u"a.txt"), "H\r\nabc\r\nT");
-    EXPECT_EQ(folder.Read(u"b.TXT"), "abc");
-    EXPECT_EQ(folder.Read(u"c.txt.bak"), "abc");
-    EXPECT_EQ(folder.Read(u"sub/d.txt"), "abc");
-    EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"a.txt", u"b.TXT", u"c.txt.bak", u"e.txt", u"sub"}));
-}
-
-// Names outside the ANSI code page (Thai, emoji) are found and rewritten like any other.
-TEST(RunBatch, RewritesFilesWhoseNamesTheCodePageCannotHold) {
-    TestFolder folder;
-    const auto inner = folder / u"目录-\u0E01";
-    std::filesystem::create_directory(inner);
-    WriteBytes(inner / u"\u0E01\u0E02.txt", "abc");
-    WriteBytes(inner / u"\U0001F600.txt", "abc");
-    RecordingView view(inner.u16string(), u"H", u"T");
-    RunBatch(view);
-    EXPECT_EQ(view.messages, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
-    EXPECT_EQ(ReadBytes(inner / u"\u0E01\u0E02.txt"), "H\r\nabc\r\nT");
-    EXPECT_EQ(ReadBytes(inner / u"\U0001F600.txt"), "H\r\nabc\r\nT");
-}
-
-TEST(RunBatch, FolderWithoutTxtFilesLocksAndUnlocksSilently) {
-    TestFolder folder;
-    folder.Write(u"notes.md", "x");
-    RecordingView view(FolderText(folder) + u"/", u"H", u"T");
-    RunBatch(view);
-    EXPECT_EQ(view.events, Concat({kLock, kUnlock}));
-}
-
-TEST(RunBatch, StartTwiceAddsTheHeadTwice) {
-    TestFolder folder;
-    folder.Write(u"a.txt", "abc");
-    for (int run = 0; run < 2; ++run) {
-        RecordingView view(FolderText(folder), u"H", u"");
-        RunBatch(view);
-    }
-    EXPECT_EQ(folder.Read(u"a.txt"), "H\r\nH\r\nabc");
-}
-
-TEST(RunBatch, HiddenAndSystemFilesAreCollectedButLeftAlone) {
-    TestFolder folder;
-    MakeHidden(folder.Write(u".hidden.txt", "abc"));
-    const auto system = folder.Write(u".system.txt", "abc");
+    WriteBytes(typical / u"a.txt", "abc");
+    WriteBytes(names / u"\u0E01\u0E02.txt", "abc");
+    WriteBytes(names / u"\U0001F600.txt", "abc");
+    MakeHidden(folder.Write(u"hidden/.hidden.txt", "abc"));
+    const auto system = folder.Write(u"hidden/.system.txt", "abc");
     MakeHidden(system);
     MakeSystem(system);
-    RecordingView view(FolderText(folder), u"H", u"T");
-    RunBatch(view);
-    EXPECT_EQ(view.events, Concat({kLock, {Message(messages::kTaskDone)}, kUnlock}));
-    EXPECT_EQ(folder.Read(u".hidden.txt"), "abc");
-    EXPECT_EQ(folder.Read(u".system.txt"), "abc");
-}
+    WriteBytes(none / u"notes.md", "x");
 
-TEST(RunBatch, BlankHeadAndTailStillFinish) {
-    TestFolder folder;
-    folder.Write(u"a.txt", "abc\r\n");
-    RecordingView view(FolderText(folder), u"  ", u"");
-    RunBatch(view);
-    EXPECT_EQ(view.messages, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
-    EXPECT_EQ(folder.Read(u"a.txt"), "abc\r\n");
+    const Events done = Concat({kLock, {Message(messages::kTaskDone)}, kUnlock});
+    const Events refused{Message(messages::kPathMissing)};
+    const struct {
+        std::u16string path;
+        Events events;
+    } cases[] = {
+        {u"", {Message(messages::kSetPathFirst)}},
+        {u"   ", {Message(messages::kSetPathFirst)}},
+        {FolderText(folder) + u"/missing", refused},
+        {typical.u16string() + u"\t", refused},  // only spaces are trimmed
+        {u"\n" + typical.u16string(), refused},
+        {none.u16string() + u"/", Concat({kLock, kUnlock})},  // no text file: no message at all
+        {hidden.u16string(), done},                           // collected, but left alone
+        {names.u16string(), done},
+        {u"  " + typical.u16string() + u"  ", done},
+        {typical.u16string(), done},  // a second run adds the head and tail a second time
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(testing::PrintToString(platform::Path(row.path).string()));
+        RecordingView view(row.path, u"H", u"T");
+        RunBatch(view);
+        EXPECT_EQ(view.events, row.events);
+        EXPECT_EQ(view.locked_during_message, row.events == done) << "the box is shown while the window is locked";
+    }
+    EXPECT_EQ(ReadBytes(typical / u"a.txt"), "H\r\nH\r\nabc\r\nT\r\nT");
+    EXPECT_EQ(ReadBytes(names / u"\u0E01\u0E02.txt"), "H\r\nabc\r\nT");
+    EXPECT_EQ(ReadBytes(names / u"\U0001F600.txt"), "H\r\nabc\r\nT");
+    EXPECT_EQ(ReadBytes(hidden / u".hidden.txt"), "abc");
+    EXPECT_EQ(ReadBytes(system), "abc");
 }
 
 // The run stops at the read-only file: files listed before it are rewritten, the rest are untouched,
@@ -205,18 +162,6 @@ TEST(RunBatch, FolderPathsOfAnyLength) {
         std::filesystem::remove(AnyLengthPath(path + u"/sub"));
     }
     std::for_each(made.rbegin(), made.rend(), [](const auto& path) { std::filesystem::remove(path); });
-}
-
-TEST(RunBatch, HeadTheFileCannotHoldStopsTheRunWithoutChange) {
-    TestFolder folder;
-    folder.Write(u"gbk.txt", "\xD6\xD0\xCE\xC4");  // "中文" in code page 936
-    RecordingView view(FolderText(folder), u"\U0001F600", u"");
-    RunBatch(view);
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0], FailurePrefix(0) + platform::PathText(folder / u"gbk.txt") + u"\r\n" +
-                                    std::u16string(messages::kUnencodable));
-    EXPECT_EQ(folder.Read(u"gbk.txt"), "\xD6\xD0\xCE\xC4");
-    EXPECT_EQ(folder.Names(), std::vector<std::u16string>{u"gbk.txt"});
 }
 
 }  // namespace

@@ -88,8 +88,10 @@ TEST(AddHeadTail, LargeFilesAreCopiedWholeAndJudgedWhole) {
     EXPECT_EQ(Rewrite(u"H", u"T", ascii), "H\r\n" + ascii + "\r\nT");
 }
 
+#ifdef _WIN32
 // Offsets past 4 GiB, where a 32-bit size_t or DWORD would wrap: a sparse file with marks at its start, across
-// the 4 GiB boundary (before and after the shift by the head) and at its end.
+// the 4 GiB boundary (before and after the shift by the head) and at its end. The copy writes 4 GiB for real:
+// Windows builds only, where the 32-bit program is; natively bench/run checks a 5 GiB file byte for byte.
 TEST(AddHeadTail, FileBeyond4GiBKeepsEveryByteInItsPlace) {
     constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
     constexpr std::uint64_t kSize = k4GiB + (1 << 20) + 3;
@@ -118,6 +120,7 @@ TEST(AddHeadTail, FileBeyond4GiBKeepsEveryByteInItsPlace) {
         EXPECT_EQ(read, bytes);
     }
 }
+#endif
 
 TEST(AddHeadTail, FileWithSeveralNamesIsNotSplit) {
     TestFolder folder;

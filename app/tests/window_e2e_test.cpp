@@ -58,6 +58,21 @@ std::wstring NewFolder(const std::wstring& name) {
     return folder;
 }
 
+// A new folder under the scratch folder whose full path is `length` characters long, in names of at most 200
+// characters; made with the \\?\ prefix, which lifts the limit of MAX_PATH.
+std::wstring NewLongFolder(int length) {
+    std::wstring folder = Scratch() + L"\\" + std::to_wstring(length) + L' ';
+    folder.resize(static_cast<std::size_t>(length), L'x');
+    for (std::size_t end = Scratch().size() + 200; end + 1 < folder.size(); end += 200) {
+        folder[end] = L'\\';
+    }
+    for (std::size_t end = Scratch().size() + 1; end != std::wstring::npos;) {
+        end = folder.find(L'\\', end + 1);
+        EXPECT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder.substr(0, end)).c_str(), nullptr)) << GetLastError();
+    }
+    return folder;
+}
+
 // The line height and the width of `character` in a regular font of this face and height.
 SIZE TextCellOf(const wchar_t* face, int height, wchar_t character) {
     LOGFONTW wanted{};
@@ -330,6 +345,23 @@ TEST_F(WindowTest, EscAndEnterKeepTheWindowClearEmptiesTheBoxesBlankOrMissingPat
     EXPECT_EQ(MessageBoxText(box), L"该路径不存在！");
     ExpectEnabled(controls.Locked(), true);
     PressOk(*program, box);
+}
+
+TEST_F(WindowTest, FoldersWithPathsAroundAndPastMaxPathAreRewritten) {
+    for (const int length : {MAX_PATH - 15, MAX_PATH - 14, MAX_PATH - 2, 310}) {
+        SCOPED_TRACE(testing::Message() << "folder path of " << length << " characters");
+        const std::wstring folder = NewLongFolder(length);
+        WriteFileBytes(L"\\\\?\\" + folder + L"\\a.txt", "abc");
+        const auto program = Start();
+        const Controls controls(*program);
+        SetTextOf(controls.text1, folder + L"\\");
+        SetTextOf(controls.text2, L"头");
+        Click(controls.command3);
+        const ModalWindow box = program->WaitForModal();
+        EXPECT_EQ(MessageBoxText(box), L"任务完成！");
+        PressOk(*program, box);
+        EXPECT_EQ(ReadFileBytes(L"\\\\?\\" + folder + L"\\a.txt"), Ansi(L"头") + "\r\nabc");
+    }
 }
 
 TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {

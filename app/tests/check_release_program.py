@@ -43,7 +43,7 @@ class ReleaseProgram(unittest.TestCase):
                     dll = line.strip("[]").lower()
                 elif line and not line.startswith("#"):
                     allowed.add(f"{dll}!{line}")
-        for program in [PROGRAM] + sys.argv[3:]:
+        for program in [PROGRAM] + [path for path in sys.argv[3:] if path]:  # empty without the console program
             with self.subTest(program=program):
                 pe = pefile.PE(program)
                 header = pe.OPTIONAL_HEADER

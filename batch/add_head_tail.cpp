@@ -34,8 +34,8 @@ platform::Result<std::size_t> ReadFull(const platform::InputFile& input, std::ui
 
 }  // namespace
 
-HeadTailWriter::HeadTailWriter(std::u16string_view head, std::u16string_view tail)
-    : head_(TrimSpaces(head)), tail_(TrimSpaces(tail)), buffer_(kChunkSize) {}
+HeadTailWriter::HeadTailWriter(std::u16string_view head, std::u16string_view tail, std::stop_token stop)
+    : head_(TrimSpaces(head)), tail_(TrimSpaces(tail)), stop_(std::move(stop)), buffer_(kChunkSize) {}
 
 const HeadTailWriter::Framing* HeadTailWriter::FramingFor(FileEncoding encoding) {
     auto& slot = framings_[static_cast<std::size_t>(encoding)];
@@ -160,6 +160,9 @@ platform::Status HeadTailWriter::CopyRest(const platform::InputFile& input, std:
                                           platform::ReplacementFile& output, const Progress& progress) {
     bool in_system = true;  // until the system says it cannot copy between these files
     while (offset < size) {
+        if (stop_.stop_requested()) {
+            return OwnError(u"");  // the run is ending: the caller says nothing of this file
+        }
         const std::uint64_t wanted = std::min<std::uint64_t>(buffer_.size(), size - offset);
         std::uint64_t copied = 0;
         if (in_system) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,9 @@ class HeadTailWriter {
   public:
     using Progress = std::function<void(std::uint64_t bytes_copied)>;
 
-    // Takes the texts as typed; leading and trailing spaces are dropped here.
-    HeadTailWriter(std::u16string_view head, std::u16string_view tail);
+    // Takes the texts as typed; leading and trailing spaces are dropped here. A stop requested through `stop`
+    // ends the copy in hand as a failure.
+    HeadTailWriter(std::u16string_view head, std::u16string_view tail, std::stop_token stop = {});
 
     // On failure the file is left as it was.
     platform::Status AddHeadTail(const platform::Path& path, const Progress& progress);
@@ -41,6 +43,7 @@ class HeadTailWriter {
 
     std::u16string head_;
     std::u16string tail_;
+    std::stop_token stop_;
     // Encoded on first use: one slot per encoding, holding nothing when the texts cannot be encoded.
     std::array<std::optional<std::optional<Framing>>, 6> framings_;
     std::vector<char> buffer_;

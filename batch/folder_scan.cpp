@@ -27,6 +27,6 @@ platform::Result<FileList> CollectTxtFiles(const platform::Path& folder) {
         return listing.error();
     }
     FileList files = std::move(listing.value());
-    std::erase_if(files, [](const platform::Path& path) { return !EndsWithTxt(path); });
+    std::erase_if(files, [](const platform::FolderEntry& file) { return !EndsWithTxt(file.path); });
     return files;
 }

@@ -5,8 +5,8 @@
 #include "platform/file_system.h"
 #include "platform/result.h"
 
-// The full paths of the text files a run rewrites, in the order the folder listing yields them.
-using FileList = std::vector<platform::Path>;
+// The text files a run rewrites, in the order the folder listing yields them.
+using FileList = std::vector<platform::FolderEntry>;
 
 // Whether `path` names something a run can scan: a directory-entry lookup that admits directories finds
 // it. A normal file passes too; a path ending in a separator passes when the folder has any entry.

@@ -1,21 +1,22 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-// What the fault tests need of the system beyond the file operations the product itself uses: other
-// processes that hold, race or die, and the identity of files on disk.
+// What the fault and console tests need of the system beyond the file operations the product itself uses:
+// other processes that print, hold, race or die, system texts, and file times at full precision.
 
-// A helper program built beside the test program ("fault_rewriter" names fault_rewriter.exe on Windows).
-std::filesystem::path HelperProgram(const std::string& name);
+// A program built beside the test program ("fault_rewriter" names fault_rewriter.exe on Windows).
+std::filesystem::path ProgramBeside(const std::string& name);
 
-// A process of the helper programs, killed at the latest when this object goes.
+// A process of another program, killed at the latest when this object goes. Its standard output and error
+// go to the files named, if any; it reads nothing.
 class ChildProcess {
   public:
-    ChildProcess(const std::filesystem::path& program, const std::vector<std::filesystem::path>& arguments);
+    ChildProcess(const std::filesystem::path& program, const std::vector<std::filesystem::path>& arguments,
+                 const std::filesystem::path& output = {}, const std::filesystem::path& errors = {});
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
@@ -35,11 +36,11 @@ class ChildProcess {
     int exit_code_ = -1;
 };
 
-// Waits until `marker` exists, giving up when `child` has ended or `limit` has passed; true when it exists.
-bool WaitForMarker(const std::filesystem::path& marker, ChildProcess& child, std::chrono::seconds limit);
+// What a console program wrote to a file, as the console shows it: decoded, lines ended by "\n".
+std::u16string ConsoleText(const std::string& bytes);
 
-// The system's own text for a write that failed because the disk is full.
-std::u16string DiskFullText();
+// The system's own text for an error code (errno, or GetLastError on Windows).
+std::u16string SystemText(int code);
 
 // True when the Windows build runs under Wine, whose ReplaceFileW is not one step: it moves the old file
 // aside (to an empty "rf<hex>.tmp" it creates first) and deletes it before it moves the new file in. A

@@ -1,24 +1,32 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <stdexcept>
-#include <thread>
 
 #include "faults/fault_os.h"
 #include "platform/posix/system_error.h"
+#include "platform/unicode.h"
 
 extern char** environ;
 
-std::filesystem::path HelperProgram(const std::string& name) {
+namespace {
+
+int ExitCodeOf(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+std::filesystem::path ProgramBeside(const std::string& name) {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
 }
 
-ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::filesystem::path>& arguments) {
+ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::filesystem::path>& arguments,
+                           const std::filesystem::path& output, const std::filesystem::path& errors) {
     std::vector<std::string> strings{program.native()};
     for (const auto& argument : arguments) {
         strings.push_back(argument.native());
@@ -28,8 +36,18 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
         argv.push_back(text.data());
     }
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    for (const auto& [descriptor, file] : {std::pair{STDOUT_FILENO, &output}, std::pair{STDERR_FILENO, &errors}}) {
+        if (!file->empty()) {
+            posix_spawn_file_actions_addopen(&actions, descriptor, file->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
+    }
     pid_t pid = 0;
-    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    const int failed = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
         throw std::runtime_error("cannot start " + program.native());
     }
     handle_ = pid;
@@ -37,23 +55,17 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
 }
 
 ChildProcess::~ChildProcess() {
-    if (!waited_) {
-        Kill();
-        Wait();
-    }
+    Kill();
+    Wait();
 }
 
 bool ChildProcess::Running() {
-    if (waited_) {
-        return false;
-    }
     int status = 0;
-    const pid_t ended = ::waitpid(static_cast<pid_t>(handle_), &status, WNOHANG);
-    if (ended == 0) {
-        return true;
+    if (waited_ || ::waitpid(static_cast<pid_t>(handle_), &status, WNOHANG) == 0) {
+        return !waited_;
     }
     waited_ = true;
-    exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    exit_code_ = ExitCodeOf(status);
     return false;
 }
 
@@ -64,35 +76,34 @@ void ChildProcess::Kill() {
 }
 
 int ChildProcess::Wait() {
+    int status = 0;
+    while (!waited_ && ::waitpid(static_cast<pid_t>(handle_), &status, 0) < 0 && errno == EINTR) {
+    }
     if (!waited_) {
-        int status = 0;
-        while (::waitpid(static_cast<pid_t>(handle_), &status, 0) < 0 && errno == EINTR) {
-        }
         waited_ = true;
-        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        exit_code_ = ExitCodeOf(status);
     }
     return exit_code_;
 }
 
-std::u16string DiskFullText() {
-    return platform::SystemError(ENOSPC).text;
+std::u16string ConsoleText(const std::string& bytes) {
+    return platform::Utf8ToUtf16(bytes).value_or(u"<not UTF-8>");
+}
+
+std::u16string SystemText(int code) {
+    return platform::SystemError(code).text;
 }
 
 bool UnderWine() {
     return false;
 }
 
+// std::filesystem keeps nanoseconds here (stat and utimensat).
 std::int64_t WriteTimeOf(const std::filesystem::path& path) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0) {
-        throw std::runtime_error("cannot read a write time");
-    }
-    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return std::filesystem::last_write_time(path).time_since_epoch().count();
 }
 
 void SetWriteTime(const std::filesystem::path& path, std::int64_t time) {
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {time / 1'000'000'000, time % 1'000'000'000}};
-    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-        throw std::runtime_error("cannot set a write time");
-    }
+    std::filesystem::last_write_time(path,
+                                     std::filesystem::file_time_type(std::filesystem::file_time_type::duration(time)));
 }

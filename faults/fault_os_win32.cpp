@@ -5,31 +5,73 @@
 #include "faults/fault_os.h"
 #include "platform/win32/system_error.h"
 
-std::filesystem::path HelperProgram(const std::string& name) {
-    std::wstring own(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size()));
-        if (length < own.size()) {
-            own.resize(length);
-            break;
+namespace {
+
+// One argument quoted so that the child's command-line parser gives it back unchanged.
+std::wstring Quoted(const std::wstring& argument) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
         }
-        own.resize(own.size() * 2);
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
     }
+    return quoted.append(backslashes * 2, L'\\') + L"\"";
+}
+
+HANDLE InheritableOutput(const std::filesystem::path& path) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return path.empty()
+               ? INVALID_HANDLE_VALUE
+               : CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+}
+
+HANDLE OpenForTimes(const std::filesystem::path& path, DWORD access) {
+    const HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot open a file for its times");
+    }
+    return file;
+}
+
+}  // namespace
+
+std::filesystem::path ProgramBeside(const std::string& name) {
+    std::wstring own(32768, L'\0');
+    own.resize(GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size())));
     return std::filesystem::path(own).parent_path() / (name + ".exe");
 }
 
-ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::filesystem::path>& arguments) {
-    // Paths hold no quotes, so quoting each argument is enough for the child's command-line parser.
-    std::wstring command = L"\"" + program.native() + L"\"";
+ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::filesystem::path>& arguments,
+                           const std::filesystem::path& output, const std::filesystem::path& errors) {
+    std::wstring command = Quoted(program.native());
     for (const auto& argument : arguments) {
-        command += L" \"" + argument.native() + L"\"";
+        command += L" " + Quoted(argument.native());
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    const bool redirected = !output.empty() || !errors.empty();
+    if (redirected) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = INVALID_HANDLE_VALUE;
+        startup.hStdOutput = InheritableOutput(output);
+        startup.hStdError = InheritableOutput(errors);
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        throw std::runtime_error("cannot start a helper program");
+    const bool started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, redirected, 0, nullptr,
+                                        nullptr, &startup, &process);
+    for (const HANDLE file : {startup.hStdOutput, startup.hStdError}) {
+        if (file != nullptr && file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+        }
+    }
+    if (!started) {
+        throw std::runtime_error("cannot start a program");
     }
     CloseHandle(process.hThread);
     handle_ = reinterpret_cast<std::intptr_t>(process.hProcess);
@@ -37,18 +79,13 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
 }
 
 ChildProcess::~ChildProcess() {
-    if (!waited_) {
-        Kill();
-        Wait();
-    }
+    Kill();
+    Wait();
     CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 bool ChildProcess::Running() {
-    if (waited_) {
-        return false;
-    }
-    if (WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), 0) == WAIT_TIMEOUT) {
+    if (!waited_ && WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), 0) == WAIT_TIMEOUT) {
         return true;
     }
     Wait();
@@ -72,8 +109,28 @@ int ChildProcess::Wait() {
     return exit_code_;
 }
 
-std::u16string DiskFullText() {
-    return platform::SystemError(ERROR_DISK_FULL).text;
+// A console program writes to a file in the console's code page (the system's, without a console), with
+// CR LF line ends.
+std::u16string ConsoleText(const std::string& bytes) {
+    const UINT code_page = GetConsoleOutputCP() != 0 ? GetConsoleOutputCP() : GetACP();
+    const int size =
+        MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (size <= 0) {
+        return bytes.empty() ? u"" : u"<not in the console's code page>";
+    }
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), size);
+    std::u16string text;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        if (wide[i] != L'\r' || i + 1 == wide.size() || wide[i + 1] != L'\n') {
+            text += static_cast<char16_t>(wide[i]);
+        }
+    }
+    return text;
+}
+
+std::u16string SystemText(int code) {
+    return platform::SystemError(static_cast<DWORD>(code)).text;
 }
 
 bool UnderWine() {
@@ -81,27 +138,11 @@ bool UnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-namespace {
-
-HANDLE OpenForTimes(const std::filesystem::path& path, DWORD access) {
-    const HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw std::runtime_error("cannot open a file for its times");
-    }
-    return file;
-}
-
-}  // namespace
-
 std::int64_t WriteTimeOf(const std::filesystem::path& path) {
     const HANDLE file = OpenForTimes(path, FILE_READ_ATTRIBUTES);
     FILETIME written{};
-    const bool read = GetFileTime(file, nullptr, nullptr, &written);
+    GetFileTime(file, nullptr, nullptr, &written);
     CloseHandle(file);
-    if (!read) {
-        throw std::runtime_error("cannot read a write time");
-    }
     return static_cast<std::int64_t>((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
 }
 

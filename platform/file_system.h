@@ -29,9 +29,15 @@ Result<Path> FindFirstEntry(const Path& pattern, unsigned mask);
 // files. Only "no such entry" answers false without being a failure.
 Result<bool> IsNormalFile(const Path& path);
 
-// Full paths of the files directly in `folder`, hidden and system ones included, in the order the
-// system lists them. Fails when `folder` is not a folder that can be listed.
-Result<std::vector<Path>> ListFolderFiles(const Path& folder);
+// A file as the folder listing shows it.
+struct FolderEntry {
+    Path path;  // full: the folder as given, then the name
+    std::uint64_t size = 0;
+};
+
+// The files directly in `folder`, hidden and system ones included, in the order the system lists them.
+// Fails when `folder` is not a folder that can be listed.
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder);
 
 // Which file a path leads to and which version of it: equal stamps mean the same file, unchanged.
 struct FileStamp {

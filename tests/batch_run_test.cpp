@@ -103,7 +103,8 @@ TEST(RunBatch, FailureStopsTheRunAndSaysWhere) {
     const auto listing = platform::ListFolderFiles(folder.path());
     ASSERT_TRUE(listing.ok());
     const auto& order = listing.value();
-    const auto stop = std::find(order.begin(), order.end(), locked) - order.begin();
+    const auto stop =
+        std::find_if(order.begin(), order.end(), [&](const auto& file) { return file.path == locked; }) - order.begin();
 
     RecordingView view(FolderText(folder), u"H", u"T");
     RunBatch(view);
@@ -116,7 +117,7 @@ TEST(RunBatch, FailureStopsTheRunAndSaysWhere) {
         << "the reason is missing";
     EXPECT_EQ(view.events.back(), u"enable Command3");
     for (std::size_t i = 0; i < order.size(); ++i) {
-        EXPECT_EQ(ReadBytes(order[i]), i < static_cast<std::size_t>(stop) ? "H\r\nabc\r\nT" : "abc") << i;
+        EXPECT_EQ(ReadBytes(order[i].path), i < static_cast<std::size_t>(stop) ? "H\r\nabc\r\nT" : "abc") << i;
     }
     EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"1.txt", u"2.txt", u"3.txt", u"4.txt"}));
 }

@@ -64,8 +64,8 @@ TEST(ListFolderFiles, ListsEveryFileButNoFolder) {
     auto listing = platform::ListFolderFiles(folder.path());
     ASSERT_TRUE(listing.ok());
     std::vector<std::u16string> names;
-    for (const auto& path : listing.value()) {
-        names.push_back(platform::PathText(path.filename()));
+    for (const auto& file : listing.value()) {
+        names.push_back(platform::PathText(file.path.filename()));
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::u16string>{u".b", u"a.txt", name}));

@@ -11,8 +11,8 @@ namespace {
 
 std::vector<std::u16string> NamesOf(const FileList& files) {
     std::vector<std::u16string> names;
-    for (const auto& path : files) {
-        names.push_back(path.filename().u16string());
+    for (const auto& file : files) {
+        names.push_back(file.path.filename().u16string());
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -30,8 +30,8 @@ TEST(CollectTxtFiles, KeepsExactlyTheTxtFilesDirectlyInTheFolder) {
     const auto files = CollectTxtFiles(folder.path());
     ASSERT_TRUE(files.ok());
     EXPECT_EQ(NamesOf(files.value()), (std::vector<std::u16string>{u".hidden.txt", u".txt", u"a.txt", u"中文.txt"}));
-    for (const auto& path : files.value()) {
-        EXPECT_EQ(path.parent_path(), folder.path()) << "full paths in the folder";
+    for (const auto& file : files.value()) {
+        EXPECT_EQ(file.path.parent_path(), folder.path()) << "full paths in the folder";
     }
 }
 

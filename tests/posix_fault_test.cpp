@@ -83,7 +83,8 @@ std::u16string StoppedAt(std::size_t files_done, const fs::path& where) {
 // Where `path` comes in the run's order: the number of files rewritten before it.
 std::size_t PositionOf(const TestFolder& folder, const fs::path& path) {
     const auto order = platform::ListFolderFiles(folder.path()).value();
-    return static_cast<std::size_t>(std::find(order.begin(), order.end(), path) - order.begin());
+    return static_cast<std::size_t>(
+        std::find_if(order.begin(), order.end(), [&](const auto& file) { return file.path == path; }) - order.begin());
 }
 
 TEST(PosixFaults, WriteCutShortLeavesTheOriginalAndNoTemporary) {
@@ -124,7 +125,7 @@ TEST(PosixFaults, WhatTheUserMayNotReachStopsTheRunUnchanged) {
         fs::permissions(secret, folder_closed ? fs::perms::all : fs::perms::owner_read | fs::perms::owner_write);
         const auto open_path = folder.Write(u"open.txt", "open");
         fs::permissions(open_path, fs::perms::all);
-        const auto first = platform::ListFolderFiles(folder.path()).value().front();
+        const auto first = platform::ListFolderFiles(folder.path()).value().front().path;
 
         const auto message = RunInChild(folder, as_nobody, [&](const BatchProgress& progress) {
             if (folder_closed && progress.current_file == first) {

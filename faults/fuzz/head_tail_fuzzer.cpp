@@ -15,15 +15,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
+#include <iterator>
 
 #include "batch/add_head_tail.h"
 #include "batch/messages.h"
 #include "faults/fuzz/reference_text.h"
 
 namespace {
-
-constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 // A folder of this process's own on a memory file system where there is one, so that the flush of every
 // rewrite costs nothing. libFuzzer ends the process without running exit handlers: tools/faults removes
@@ -39,52 +37,35 @@ const std::filesystem::path& Folder() {
     return folder;
 }
 
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(std::filesystem::file_size(path), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-}
-
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "head and tail rewrite: %s\n", what);
-    std::abort();
-}
-
-std::u16string TakeUnits(const std::uint8_t*& data, std::size_t count) {
-    std::u16string text;
-    for (std::size_t i = 0; i < count; ++i, data += 2) {
-        text += static_cast<char16_t>(data[0] | (data[1] << 8));
+void Expect(bool holds, const char* what) {
+    if (!holds) {
+        std::fprintf(stderr, "head and tail rewrite: %s\n", what);
+        std::abort();
     }
-    return text;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3) {
+    if (size < 3 || size < 3 + 2 * (data[1] % 16 + data[2] % 16)) {
         return 0;
     }
-    const bool straddle = (data[0] & 7) == 7;
-    const std::size_t head_units = data[1] % 16;
-    const std::size_t tail_units = data[2] % 16;
-    if (size < 3 + 2 * (head_units + tail_units)) {
-        return 0;
+    std::u16string texts;  // head, then tail
+    for (std::size_t i = 0; i < data[1] % 16 + data[2] % 16; ++i) {
+        texts += static_cast<char16_t>(data[3 + 2 * i] | (data[4 + 2 * i] << 8));
     }
-    const std::uint8_t* at = data + 3;
-    const std::u16string head = TakeUnits(at, head_units);
-    const std::u16string tail = TakeUnits(at, tail_units);
-    std::string file(reinterpret_cast<const char*>(at), size - static_cast<std::size_t>(at - data));
+    const std::u16string head = texts.substr(0, data[1] % 16);
+    const std::u16string tail = texts.substr(data[1] % 16);
+    std::string file(reinterpret_cast<const char*>(data) + 3 + 2 * texts.size(), size - 3 - 2 * texts.size());
     // The padding is plain ASCII, so one "a" in front of the input stands for all of it when the rules are
     // applied (no mark, the same validity): the slow reference need not walk a whole chunk.
+    const bool straddle = (data[0] & 7) == 7;
     const auto detected = reference::Detect(straddle ? "a" + file : file);
     if (straddle) {
-        file.insert(0, kChunk - file.size() / 2, 'a');
+        file.insert(0, (std::size_t{1} << 20) - file.size() / 2, 'a');
     }
-
     const auto path = Folder() / "f.txt";
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(file.data(), static_cast<std::streamsize>(file.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
 
     // What the rules say.
     const std::u16string trimmed_head = reference::Trim(head);
@@ -94,30 +75,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     HeadTailWriter writer(head, tail);
     const auto status = writer.AddHeadTail(path, {});
-    const std::string result = ReadAll(path);
+    std::ifstream in(path, std::ios::binary);
+    const std::string result{std::istreambuf_iterator<char>(in), {}};
 
     if (before && after) {
-        if (!status.ok()) {
-            Fail("refused texts the file's encoding can hold");
-        }
-        const std::string expected =
-            file.substr(0, detected.mark_length) + *before + file.substr(detected.mark_length) + *after;
-        if (result != expected) {
-            Fail("the result is not mark, head, CR LF, former bytes, CR LF, tail");
-        }
+        Expect(status.ok(), "refused texts the file's encoding can hold");
+        Expect(result == file.substr(0, detected.mark_length) + *before + file.substr(detected.mark_length) + *after,
+               "the result is not mark, head, CR LF, former bytes, CR LF, tail");
     } else {
-        if (status.ok()) {
-            Fail("wrote texts the file's encoding cannot hold");
-        }
-        if (status.error().text != messages::kUnencodable) {
-            Fail("refused for another reason than the encoding");
-        }
-        if (result != file) {
-            Fail("a refusal changed the file");
-        }
+        Expect(!status.ok(), "wrote texts the file's encoding cannot hold");
+        Expect(status.error().text == messages::kUnencodable, "refused for another reason than the encoding");
+        Expect(result == file, "a refusal changed the file");
     }
-    if (std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()) != 1) {
-        Fail("a temporary file was left behind");
-    }
+    Expect(std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()) == 1,
+           "a temporary file was left behind");
     return 0;
 }

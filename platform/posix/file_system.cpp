@@ -187,22 +187,22 @@ Result<bool> IsNormalFile(const Path& path) {
     return MatchesMask(path.native(), LastComponent(path.native()), kNormalEntries);
 }
 
-Result<std::vector<Path>> ListFolderFiles(const Path& folder) {
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
     const UniqueDir dir(::opendir(folder.c_str()));
     if (!dir) {
         return SystemError(errno);
     }
-    std::vector<Path> files;
+    std::vector<FolderEntry> files;
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
-        bool is_directory = entry->d_type == DT_DIR;
-        const std::string path = JoinPath(folder.native(), entry->d_name);
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat info;
-            is_directory = ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        struct stat info;
+        // An entry gone since it was listed is kept: its turn in the run finds it missing.
+        if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            info = {};
         }
-        if (!is_directory) {
-            files.emplace_back(path);
+        if (!S_ISDIR(info.st_mode)) {
+            files.push_back({JoinPath(folder.native(), entry->d_name),
+                             S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0});
         }
         errno = 0;
     }

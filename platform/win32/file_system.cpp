@@ -164,12 +164,12 @@ Result<bool> IsNormalFile(const Path& path) {
     return !found.value().empty();
 }
 
-Result<std::vector<Path>> ListFolderFiles(const Path& folder) {
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
     const std::wstring pattern = JoinPath(SystemPath(folder), L"*");
     WIN32_FIND_DATAW data;
     HANDLE raw = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                   FIND_FIRST_EX_LARGE_FETCH);
-    std::vector<Path> files;
+    std::vector<FolderEntry> files;
     if (raw == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) {
             return files;  // a drive root with no entries at all
@@ -179,7 +179,8 @@ Result<std::vector<Path>> ListFolderFiles(const Path& folder) {
     const UniqueFind find(raw);
     do {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            files.emplace_back(JoinPath(folder.native(), data.cFileName));  // in the form the user gave
+            files.push_back({JoinPath(folder.native(), data.cFileName),  // in the form the user gave
+                             (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow});
         }
     } while (FindNextFileW(find.get(), &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) {

@@ -95,7 +95,12 @@ std::vector<std::u16string> Temporaries(const std::vector<std::u16string>& names
 }
 
 std::vector<std::filesystem::path> VisitOrder(const std::filesystem::path& folder) {
-    return CollectTxtFiles(folder).value();
+    const auto files = CollectTxtFiles(folder);
+    std::vector<std::filesystem::path> order;
+    for (const auto& file : files.value()) {
+        order.push_back(file.path);
+    }
+    return order;
 }
 
 bool WaitForMarker(const std::filesystem::path& marker, ChildProcess& child, std::chrono::seconds limit) {

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <stdexcept>
 
 #include "faults/fault_os.h"
@@ -12,14 +11,6 @@
 #include "platform/unicode.h"
 
 extern char** environ;
-
-namespace {
-
-int ExitCodeOf(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 std::filesystem::path ProgramBeside(const std::string& name) {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
@@ -61,12 +52,11 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Running() {
     int status = 0;
-    if (waited_ || ::waitpid(static_cast<pid_t>(handle_), &status, WNOHANG) == 0) {
-        return !waited_;
+    if (!waited_ && ::waitpid(static_cast<pid_t>(handle_), &status, WNOHANG) != 0) {
+        waited_ = true;
+        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    waited_ = true;
-    exit_code_ = ExitCodeOf(status);
-    return false;
+    return !waited_;
 }
 
 void ChildProcess::Kill() {
@@ -77,11 +67,9 @@ void ChildProcess::Kill() {
 
 int ChildProcess::Wait() {
     int status = 0;
-    while (!waited_ && ::waitpid(static_cast<pid_t>(handle_), &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!waited_) {
+    if (!waited_ && ::waitpid(static_cast<pid_t>(handle_), &status, 0) > 0) {
         waited_ = true;
-        exit_code_ = ExitCodeOf(status);
+        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     return exit_code_;
 }

@@ -7,36 +7,11 @@
 
 namespace {
 
-// One argument quoted so that the child's command-line parser gives it back unchanged.
-std::wstring Quoted(const std::wstring& argument) {
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    return quoted.append(backslashes * 2, L'\\') + L"\"";
-}
-
 HANDLE InheritableOutput(const std::filesystem::path& path) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     return path.empty()
                ? INVALID_HANDLE_VALUE
                : CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-}
-
-HANDLE OpenForTimes(const std::filesystem::path& path, DWORD access) {
-    const HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw std::runtime_error("cannot open a file for its times");
-    }
-    return file;
 }
 
 }  // namespace
@@ -49,9 +24,10 @@ std::filesystem::path ProgramBeside(const std::string& name) {
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::filesystem::path>& arguments,
                            const std::filesystem::path& output, const std::filesystem::path& errors) {
-    std::wstring command = Quoted(program.native());
+    // No argument here holds a quote or ends in a backslash: quotes around each keep it whole.
+    std::wstring command = L"\"" + program.native() + L"\"";
     for (const auto& argument : arguments) {
-        command += L" " + Quoted(argument.native());
+        command += L" \"" + argument.native() + L"\"";
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -113,18 +89,16 @@ int ChildProcess::Wait() {
 // CR LF line ends.
 std::u16string ConsoleText(const std::string& bytes) {
     const UINT code_page = GetConsoleOutputCP() != 0 ? GetConsoleOutputCP() : GetACP();
-    const int size =
-        MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (size <= 0) {
-        return bytes.empty() ? u"" : u"<not in the console's code page>";
+    std::wstring wide(bytes.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                             static_cast<int>(bytes.size()), wide.data(),
+                                                             static_cast<int>(wide.size()))));
+    std::u16string text(wide.begin(), wide.end());
+    if (text.empty() && !bytes.empty()) {
+        return u"<not in the console's code page>";
     }
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), size);
-    std::u16string text;
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        if (wide[i] != L'\r' || i + 1 == wide.size() || wide[i + 1] != L'\n') {
-            text += static_cast<char16_t>(wide[i]);
-        }
+    for (auto at = text.find(u"\r\n"); at != std::u16string::npos; at = text.find(u"\r\n", at)) {
+        text.erase(at, 1);
     }
     return text;
 }
@@ -139,15 +113,15 @@ bool UnderWine() {
 }
 
 std::int64_t WriteTimeOf(const std::filesystem::path& path) {
-    const HANDLE file = OpenForTimes(path, FILE_READ_ATTRIBUTES);
-    FILETIME written{};
-    GetFileTime(file, nullptr, nullptr, &written);
-    CloseHandle(file);
-    return static_cast<std::int64_t>((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return static_cast<std::int64_t>((std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                                     data.ftLastWriteTime.dwLowDateTime);
 }
 
 void SetWriteTime(const std::filesystem::path& path, std::int64_t time) {
-    const HANDLE file = OpenForTimes(path, FILE_WRITE_ATTRIBUTES);
+    const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
     const FILETIME written{static_cast<DWORD>(time), static_cast<DWORD>(static_cast<std::uint64_t>(time) >> 32)};
     const bool set = SetFileTime(file, nullptr, nullptr, &written);
     CloseHandle(file);

@@ -5,7 +5,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "batch/folder_scan.h"
 #include "batch/messages.h"
 #include "platform/file_system.h"
 
@@ -85,22 +84,6 @@ std::vector<std::u16string> NamesIn(const std::filesystem::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::vector<std::u16string> Temporaries(const std::vector<std::u16string>& names) {
-    std::vector<std::u16string> found;
-    std::copy_if(names.begin(), names.end(), std::back_inserter(found),
-                 [](const std::u16string& name) { return name.starts_with(u"~varnotta-") && name.ends_with(u".tmp"); });
-    return found;
-}
-
-std::vector<std::filesystem::path> VisitOrder(const std::filesystem::path& folder) {
-    const auto files = CollectTxtFiles(folder);
-    std::vector<std::filesystem::path> order;
-    for (const auto& file : files.value()) {
-        order.push_back(file.path);
-    }
-    return order;
 }
 
 bool WaitForMarker(const std::filesystem::path& marker, ChildProcess& child, std::chrono::seconds limit) {

@@ -46,11 +46,6 @@ void WritePattern(const std::filesystem::path& path, std::uint64_t size);
 // The names of all entries in `folder`, sorted, less the empty "rf<hex>.tmp" files that Wine's ReplaceFileW
 // leaves behind when it fails or is killed (see UnderWine), which hold nothing of the user's.
 std::vector<std::u16string> NamesIn(const std::filesystem::path& folder);
-// Those of `names` that a rewrite leaves behind when it is killed: "~varnotta-<pid>-<n>.tmp".
-std::vector<std::u16string> Temporaries(const std::vector<std::u16string>& names);
-
-// The paths of the ".txt" files in the order a run visits them.
-std::vector<std::filesystem::path> VisitOrder(const std::filesystem::path& folder);
 
 // Waits until `marker` exists, giving up when `child` has ended or `limit` has passed; true when it exists.
 bool WaitForMarker(const std::filesystem::path& marker, ChildProcess& child, std::chrono::seconds limit);

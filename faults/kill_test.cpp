@@ -15,6 +15,13 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// Those of `names` that a rewrite leaves behind when it is killed: "~varnotta-<pid>-<n>.tmp".
+std::vector<std::u16string> Temporaries(std::vector<std::u16string> names) {
+    std::erase_if(
+        names, [](const std::u16string& name) { return !name.starts_with(u"~varnotta-") || !name.ends_with(u".tmp"); });
+    return names;
+}
+
 // Starts the rewrite of `folder`, waits until `threshold` bytes of a file are copied and kills it then, or
 // `delay` later while it runs on.
 std::vector<std::u16string> KillRewrite(const TestFolder& folder, std::uint64_t threshold,

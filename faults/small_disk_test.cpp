@@ -45,12 +45,14 @@ TEST(SmallDisk, FillsUpPartWayWithNothingLost) {
     const auto big = folder / u"big.txt";
     WritePattern(small, kSmallSize);
     WritePattern(big, big_size);
-    const bool small_first = VisitOrder(folder).front() == small;
     const auto free_before = fs::space(folder).available;
     ASSERT_TRUE(limit || free_before < big_size) << "the disk is not small enough";
 
-    RecordingView view(folder.u16string(), u"H", u"T");
+    std::vector<std::filesystem::path> visited;
+    HookedView view(folder.u16string(), u"H", u"T",
+                    [&](const BatchProgress& progress) { visited.push_back(progress.current_file); });
     RunBatch(view);
+    const bool small_first = visited.front() == small;
 
     EXPECT_TRUE(Stopped(view.messages, small_first ? 1 : 0, big, SystemText(limit ? kBeyondTheLimit : kDiskFull)));
     EXPECT_TRUE(HoldsPattern(big, "", big_size, ""));

@@ -1,131 +1,71 @@
-// varnotta-cli as a user meets it: a separate process, its exit status, what it prints and what it does to
-// the files.
+// varnotta-cli as a user meets it: a separate process, its exit status, what it prints where, and what it
+// does to the files.
 
 #include <gtest/gtest.h>
 
-#include "batch/messages.h"
-#include "child_process.h"
+#include "faults/fault_os.h"
 #include "tests/test_folder.h"
 
 namespace {
 
-using namespace std::string_literals;
+struct Case {
+    std::vector<std::u16string> arguments;  // "@" stands for the test's folder, "@name" for a file in it
+    int exit_status;
+    std::u16string out;        // all of standard output
+    std::u16string err_start;  // how standard error starts; empty: it is empty
+    std::string a_txt = "abc";
+};
 
-std::u16string Text(const std::filesystem::path& path) {
-    return path.u16string();
-}
-
-// The folder's files, bytes and names, so that a test can see nothing was touched.
-std::vector<std::pair<std::u16string, std::string>> Snapshot(const TestFolder& folder) {
-    std::vector<std::pair<std::u16string, std::string>> files;
-    for (const std::u16string& name : folder.Names()) {
-        files.emplace_back(name, folder.Read(name));
-    }
-    return files;
-}
-
-TEST(CliProcessTest, HelpIsBilingualOnStandardOutput) {
-    const CliRun run = RunCli({u"--help"});
-    EXPECT_EQ(run.exit_status, 0);
-    EXPECT_NE(run.out.find(u"用法: varnotta-cli"), std::u16string::npos);
-    EXPECT_NE(run.out.find(u"Usage: varnotta-cli"), std::u16string::npos);
-    EXPECT_NE(run.out.find(u"--tail-file"), std::u16string::npos);
-    EXPECT_EQ(run.err, u"");
-}
-
-TEST(CliProcessTest, WrongUsageExitsWithTwoAndTouchesNothing) {
-    TestFolder folder;
-    folder.Write(u"a.txt", "abc");
-    const auto before = Snapshot(folder);
-    const std::vector<std::vector<std::u16string>> wrong = {
-        {},
-        {u"--head"},
-        {u"--bold", Text(folder.path())},
-        {u"--head", u"A", u"--head", u"B", Text(folder.path())},
-        {Text(folder.path()), Text(folder.path())},
-        {u"--head-file", Text(folder / u"missing.utf8"), Text(folder.path())},
-    };
-    for (const auto& arguments : wrong) {
-        const CliRun run = RunCli(arguments);
-        EXPECT_EQ(run.exit_status, 2) << testing::PrintToString(arguments);
-        EXPECT_EQ(run.out, u"");
-        EXPECT_NE(run.err, u"");
-    }
-    EXPECT_EQ(Snapshot(folder), before);
-    EXPECT_NE(RunCli({u"--bold", u"x"}).err.find(u"unknown option: --bold\n详见 / See: varnotta-cli --help"),
-              std::u16string::npos);
-}
-
-TEST(CliProcessTest, ChineseHeadAndTailTypedOnTheCommandLine) {
-    TestFolder folder;
-    folder.Write(u"a.txt", "abc");
-    folder.Write(u"b.txt", "\xE4\xB8\xAD\xE6\x96\x87");  // 中文 in UTF-8
-    folder.Write(u"c.TXT", "abc");
-    const CliRun run = RunCli({u"--head", u"  标题 H ", u"--tail=T尾", Text(folder.path())});
-    EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.out, u"任务完成！\n");
-    EXPECT_EQ(run.err, u"");
-    // Code page 936 for the plain ASCII file, UTF-8 for the UTF-8 one; the upper-case name is not collected.
-    EXPECT_EQ(folder.Read(u"a.txt"), "\xB1\xEA\xCC\xE2 H\r\nabc\r\nT\xCE\xB2");
-    EXPECT_EQ(folder.Read(u"b.txt"), "\xE6\xA0\x87\xE9\xA2\x98 H\r\n\xE4\xB8\xAD\xE6\x96\x87\r\nT\xE5\xB0\xBE");
-    EXPECT_EQ(folder.Read(u"c.TXT"), "abc");
-    EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"a.txt", u"b.txt", u"c.TXT"}));
-}
-
-TEST(CliProcessTest, HeadAndTailFromUtf8Files) {
-    TestFolder texts;
-    // A byte-order mark, LF line breaks and a final line break, as editors write them.
-    texts.Write(u"head.utf8", "\xEF\xBB\xBF# \xE6\xA0\x87\xE9\xA2\x98\n# second line\n");
-    texts.Write(u"tail.utf8", "-- end --\r\n\r\n");
-    TestFolder folder;
-    folder.Write(u"notes.txt", "line\r\n");
-    const CliRun run = RunCli(
-        {u"--head-file", Text(texts / u"head.utf8"), u"--tail-file", Text(texts / u"tail.utf8"), Text(folder.path())});
-    EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.out, u"任务完成！\n");
-    EXPECT_EQ(folder.Read(u"notes.txt"), "# \xB1\xEA\xCC\xE2\r\n# second line\r\nline\r\n\r\n-- end --\r\n");
-}
-
-TEST(CliProcessTest, HeadFileThatIsNotUtf8IsWrongUsage) {
-    TestFolder folder;
-    folder.Write(u"a.txt", "abc");
-    const auto head = folder.Write(u"head.gbk", "\xB1\xEA\xCC\xE2");
-    const CliRun run = RunCli({u"--head-file", Text(head), Text(folder.path())});
-    EXPECT_EQ(run.exit_status, 2);
-    EXPECT_NE(run.err.find(u"not UTF-8"), std::u16string::npos);
-    EXPECT_EQ(folder.Read(u"a.txt"), "abc");
-}
-
-TEST(CliProcessTest, RefusedRunsExitWithOne) {
-    TestFolder folder;
-    const CliRun blank = RunCli({u"--head", u"H", u"   "});
-    EXPECT_EQ(blank.exit_status, 1);
-    EXPECT_EQ(blank.out, u"请先设定路径！\n");
-    const CliRun missing = RunCli({u"--head", u"H", Text(folder / u"no such folder")});
-    EXPECT_EQ(missing.exit_status, 1);
-    EXPECT_EQ(missing.out, u"该路径不存在！\n");
-    EXPECT_EQ(missing.err, u"");
-}
-
-TEST(CliProcessTest, FolderWithoutTextFilesCompletesSilently) {
-    TestFolder folder;
-    folder.Write(u"readme.md", "x");
-    const CliRun run = RunCli({u"--head", u"H", Text(folder.path())});
-    EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.out + run.err, u"");
-    EXPECT_EQ(folder.Read(u"readme.md"), "x");
-}
-
-TEST(CliProcessTest, FailedRunReportsOnStandardErrorAndExitsWithOne) {
+// The folder holds "a.txt" (ASCII, so the head and tail go in as code page 936), "head.utf8" (标题 in
+// UTF-8), "head.gbk" (标题 in code page 936) and an empty folder.
+const Case kCases[] = {
+    {{u"--help"}, 0, {}, u""},  // standard output checked below
+    {{u"--head", u"  标题 H ", u"--tail=T尾", u"@"}, 0, u"任务完成！\n", u"", "\xB1\xEA\xCC\xE2 H\r\nabc\r\nT\xCE\xB2"},
+    {{u"--head-file", u"@head.utf8", u"--tail-file", u"@head.utf8", u"@"},
+     0,
+     u"任务完成！\n",
+     u"",
+     "\xB1\xEA\xCC\xE2\r\nabc\r\n\xB1\xEA\xCC\xE2"},
+    {{u"--head", u"H", u"@empty"}, 0, u"", u""},
+    {{u"--head", u"H", u"   "}, 1, u"请先设定路径！\n", u""},
+    {{u"--head", u"H", u"@no such folder"}, 1, u"该路径不存在！\n", u""},
     // A path that names a file passes the folder test, and then the folder cannot be listed.
-    TestFolder folder;
-    const auto file = folder.Write(u"a.txt", "abc");
-    const CliRun run = RunCli({u"--head", u"H", Text(file)});
-    EXPECT_EQ(run.exit_status, 1);
-    EXPECT_EQ(run.out, u"");
-    EXPECT_TRUE(run.err.starts_with(u"处理中断，已完成 0 个文件，其余文件未改动。\n" + Text(file) + u"\n"))
-        << testing::PrintToString(run.err);
-    EXPECT_EQ(folder.Read(u"a.txt"), "abc");
+    {{u"--head", u"H", u"@a.txt"}, 1, u"", u"处理中断，已完成 0 个文件，其余文件未改动。\n"},
+    {{u"--bold", u"@"}, 2, u"", u"未知选项 / unknown option: --bold\n详见 / See: varnotta-cli --help"},
+    {{u"--head-file", u"@missing.utf8", u"@"}, 2, u"", u"无法读取文件 / cannot read file: "},
+    {{u"--head-file", u"@head.gbk", u"@"}, 2, u"", u"文件不是 UTF-8 文本 / file is not UTF-8 text: "},
+};
+
+TEST(CliProcess, ExitStatusOutputAndFiles) {
+    for (const Case& run : kCases) {
+        SCOPED_TRACE(testing::PrintToString(run.arguments));
+        TestFolder folder;
+        folder.Write(u"a.txt", "abc");
+        folder.Write(u"head.utf8", "\xE6\xA0\x87\xE9\xA2\x98");
+        folder.Write(u"head.gbk", "\xB1\xEA\xCC\xE2");
+        std::filesystem::create_directory(folder / u"empty");
+        std::vector<std::filesystem::path> arguments;
+        for (const std::u16string& argument : run.arguments) {
+            arguments.push_back(!argument.starts_with(u'@') ? std::filesystem::path(argument)
+                                : argument == u"@"          ? folder.path()
+                                                            : folder / argument.substr(1));
+        }
+        TestFolder output;
+        ChildProcess cli(ProgramBeside("varnotta-cli"), arguments, output / u"out", output / u"err");
+
+        EXPECT_EQ(cli.Wait(), run.exit_status);
+        const std::u16string out = ConsoleText(ReadBytes(output / u"out"));
+        const std::u16string err = ConsoleText(ReadBytes(output / u"err"));
+        if (run.arguments[0] == u"--help") {
+            EXPECT_TRUE(out.starts_with(u"用法: varnotta-cli [--head 文本 | --head-file 文件]")) << out.size();
+        } else {
+            EXPECT_EQ(out, run.out);
+        }
+        EXPECT_TRUE(run.err_start.empty() ? err.empty() : err.starts_with(run.err_start))
+            << testing::PrintToString(err);
+        EXPECT_EQ(folder.Read(u"a.txt"), run.a_txt);
+        EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"a.txt", u"empty", u"head.gbk", u"head.utf8"}));
+    }
 }
 
 }  // namespace

@@ -4,77 +4,52 @@
 
 namespace {
 
-using cli::TextSource;
-
-cli::Options Parsed(const std::vector<std::u16string>& arguments) {
-    const auto parsed = cli::ParseCommandLine(arguments);
-    if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
-        ADD_FAILURE() << "usage error: " << testing::PrintToString(error->text);
+// The parse in one line: the help, the usage error's text, or where head, tail and folder come from.
+std::u16string Described(const cli::ParsedCommandLine& parsed) {
+    if (std::holds_alternative<cli::HelpRequested>(parsed)) {
+        return u"help";
     }
-    return std::get_if<cli::Options>(&parsed) ? std::get<cli::Options>(parsed) : cli::Options{};
+    if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
+        return error->text;
+    }
+    const auto source = [](const cli::TextSource& text) {
+        const char16_t* kinds[] = {u"none", u"typed ", u"file "};
+        return kinds[static_cast<int>(text.kind)] + text.value;
+    };
+    const auto& options = std::get<cli::Options>(parsed);
+    return u"head " + source(options.head) + u", tail " + source(options.tail) + u", folder [" + options.folder + u"]";
 }
 
-std::u16string UsageErrorOf(const std::vector<std::u16string>& arguments) {
-    const auto parsed = cli::ParseCommandLine(arguments);
-    const auto* error = std::get_if<cli::UsageError>(&parsed);
-    return error ? error->text : u"<accepted>";
-}
-
-TEST(CommandLineTest, TextsAndFilesInBothSpellings) {
-    const cli::Options options = Parsed({u"--head", u"标题", u"--tail-file=t.txt", u"D:\\notes"});
-    EXPECT_EQ(options.head.kind, TextSource::Kind::Typed);
-    EXPECT_EQ(options.head.value, u"标题");
-    EXPECT_EQ(options.tail.kind, TextSource::Kind::File);
-    EXPECT_EQ(options.tail.value, u"t.txt");
-    EXPECT_EQ(options.folder, u"D:\\notes");
-
-    const cli::Options reversed = Parsed({u"notes", u"--tail", u"T", u"--head-file", u"h.txt"});
-    EXPECT_EQ(reversed.head.kind, TextSource::Kind::File);
-    EXPECT_EQ(reversed.head.value, u"h.txt");
-    EXPECT_EQ(reversed.tail.value, u"T");
-    EXPECT_EQ(reversed.folder, u"notes");
-}
-
-TEST(CommandLineTest, ValuesAndFolderAreTakenAsTyped) {
-    // A value may start with a dash or hold "=" and spaces; the folder keeps its spaces for the run to trim.
-    const cli::Options options = Parsed({u"--head", u"--- a = b ---", u"--tail=x=y", u"  my folder  "});
-    EXPECT_EQ(options.head.value, u"--- a = b ---");
-    EXPECT_EQ(options.tail.value, u"x=y");
-    EXPECT_EQ(options.folder, u"  my folder  ");
-    const cli::Options empty = Parsed({u"--head=", u"f"});
-    EXPECT_EQ(empty.head.kind, TextSource::Kind::Typed);
-    EXPECT_EQ(empty.head.value, u"");
-}
-
-TEST(CommandLineTest, NoHeadOrTailGivenMeansNone) {
-    const cli::Options options = Parsed({u"folder"});
-    EXPECT_EQ(options.head.kind, TextSource::Kind::None);
-    EXPECT_EQ(options.tail.kind, TextSource::Kind::None);
-    EXPECT_EQ(Parsed({u""}).folder, u"");  // an empty folder argument is the run's to refuse
-    EXPECT_EQ(Parsed({u"-"}).folder, u"-");
-}
-
-TEST(CommandLineTest, DoubleDashEndsOptions) {
-    EXPECT_EQ(Parsed({u"--head", u"H", u"--", u"--help"}).folder, u"--help");
-    EXPECT_EQ(Parsed({u"--", u"-folder"}).folder, u"-folder");
-}
-
-TEST(CommandLineTest, HelpWinsWherePossible) {
-    EXPECT_TRUE(std::holds_alternative<cli::HelpRequested>(cli::ParseCommandLine({u"--help"})));
-    EXPECT_TRUE(std::holds_alternative<cli::HelpRequested>(cli::ParseCommandLine({u"folder", u"-h"})));
-}
-
-TEST(CommandLineTest, WrongUsageNamesTheArgument) {
-    EXPECT_EQ(UsageErrorOf({}), u"缺少目录 / FOLDER is missing");
-    EXPECT_EQ(UsageErrorOf({u"--head", u"H"}), u"缺少目录 / FOLDER is missing");
-    EXPECT_EQ(UsageErrorOf({u"--verbose", u"f"}), u"未知选项 / unknown option: --verbose");
-    EXPECT_EQ(UsageErrorOf({u"--headfile", u"f"}), u"未知选项 / unknown option: --headfile");
-    EXPECT_EQ(UsageErrorOf({u"f", u"--tail"}), u"选项缺少参数 / option needs a value: --tail");
-    EXPECT_EQ(UsageErrorOf({u"a", u"b"}), u"只能指定一个目录 / only one FOLDER may be given: b");
-    EXPECT_EQ(UsageErrorOf({u"--head", u"A", u"--head-file", u"B", u"f"}),
-              u"头部或尾部内容只能指定一次 / head and tail may each be given once: --head-file");
-    EXPECT_EQ(UsageErrorOf({u"--tail=A", u"--tail=B", u"f"}),
-              u"头部或尾部内容只能指定一次 / head and tail may each be given once: --tail=B");
+// Values may start with a dash or hold "=" and spaces; the folder keeps its spaces for the run to trim, and
+// an empty one is the run's to refuse.
+TEST(CommandLine, ParsesAsTyped) {
+    const std::pair<std::vector<std::u16string>, std::u16string> cases[] = {
+        {{u"--head", u"标题", u"--tail-file=t.txt", u"D:\\notes"},
+         u"head typed 标题, tail file t.txt, folder [D:\\notes]"},
+        {{u"notes", u"--tail", u"T", u"--head-file", u"h.txt"}, u"head file h.txt, tail typed T, folder [notes]"},
+        {{u"--head", u"--- a = b ---", u"--tail=x=y", u"  my folder  "},
+         u"head typed --- a = b ---, tail typed x=y, folder [  my folder  ]"},
+        {{u"--head=", u"f"}, u"head typed , tail none, folder [f]"},
+        {{u""}, u"head none, tail none, folder []"},
+        {{u"-"}, u"head none, tail none, folder [-]"},
+        {{u"--head", u"H", u"--", u"--help"}, u"head typed H, tail none, folder [--help]"},
+        {{u"--", u"-folder"}, u"head none, tail none, folder [-folder]"},
+        {{u"--help"}, u"help"},
+        {{u"folder", u"-h"}, u"help"},
+        {{}, u"缺少目录 / FOLDER is missing"},
+        {{u"--head", u"H"}, u"缺少目录 / FOLDER is missing"},
+        {{u"--verbose", u"f"}, u"未知选项 / unknown option: --verbose"},
+        {{u"--headfile", u"f"}, u"未知选项 / unknown option: --headfile"},
+        {{u"f", u"--tail"}, u"选项缺少参数 / option needs a value: --tail"},
+        {{u"a", u"b"}, u"只能指定一个目录 / only one FOLDER may be given: b"},
+        {{u"--head", u"A", u"--head-file", u"B", u"f"},
+         u"头部或尾部内容只能指定一次 / head and tail may each be given once: --head-file"},
+        {{u"--tail=A", u"--tail=B", u"f"},
+         u"头部或尾部内容只能指定一次 / head and tail may each be given once: --tail=B"},
+    };
+    for (const auto& [arguments, parsed] : cases) {
+        EXPECT_EQ(Described(cli::ParseCommandLine(arguments)), parsed) << testing::PrintToString(arguments);
+    }
 }
 
 }  // namespace

@@ -23,19 +23,9 @@
 
 namespace {
 
-// A folder of this process's own on a memory file system where there is one, so that the flush of every
-// rewrite costs nothing. libFuzzer ends the process without running exit handlers: tools/faults removes
-// the folder afterwards.
-const std::filesystem::path& Folder() {
-    static const std::filesystem::path folder = [] {
-        const std::filesystem::path base =
-            std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
-        auto path = base / ("varnotta-fuzz-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    return folder;
-}
+// A folder of this process's own on a memory file system, so that the flush of every rewrite costs nothing.
+// libFuzzer ends the process without running exit handlers: tools/faults removes the folder afterwards.
+const std::filesystem::path kFolder = "/dev/shm/varnotta-fuzz-" + std::to_string(::getpid());
 
 void Expect(bool holds, const char* what) {
     if (!holds) {
@@ -64,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (straddle) {
         file.insert(0, (std::size_t{1} << 20) - file.size() / 2, 'a');
     }
-    const auto path = Folder() / "f.txt";
+    std::filesystem::create_directories(kFolder);
+    const auto path = kFolder / "f.txt";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
 
     // What the rules say.
@@ -87,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Expect(status.error().text == messages::kUnencodable, "refused for another reason than the encoding");
         Expect(result == file, "a refusal changed the file");
     }
-    Expect(std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()) == 1,
+    Expect(std::distance(std::filesystem::directory_iterator(kFolder), std::filesystem::directory_iterator()) == 1,
            "a temporary file was left behind");
     return 0;
 }

@@ -114,6 +114,10 @@ class ReplacementFile {
     bool settled_ = false;  // replaced, or handed over to the user: nothing left to remove
 };
 
+// Makes every wait for a file that another program holds (about two seconds) give up at once, from now on:
+// for a program that is ending.
+void AbandonWaits();
+
 // Makes the replacements done in `folder` durable. Renames are atomic without it; this only hastens the
 // moment the new names are safe on disk, so one call after a whole run serves.
 void SyncFolder(const Path& folder);

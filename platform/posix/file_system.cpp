@@ -405,6 +405,9 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     return true;
 }
 
+// Nothing here waits for a file that another program holds.
+void AbandonWaits() {}
+
 void SyncFolder(const Path& folder) {
     const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) {

@@ -31,6 +31,8 @@ bool IsTransientSharingError(DWORD error) {
            error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
+std::atomic<bool> waits_abandoned{false};
+
 // Calls `attempt`, which answers 0 or the error, until it succeeds, fails for another reason than sharing,
 // or the time is up; answers the last error.
 template <typename Attempt>
@@ -38,7 +40,8 @@ DWORD RetryWhileShared(Attempt&& attempt) {
     const ULONGLONG deadline = GetTickCount64() + kSharingRetryMilliseconds;
     for (;;) {
         const DWORD error = attempt();
-        if (error == ERROR_SUCCESS || !IsTransientSharingError(error) || GetTickCount64() >= deadline) {
+        if (error == ERROR_SUCCESS || !IsTransientSharingError(error) || GetTickCount64() >= deadline ||
+            waits_abandoned.load()) {
             return error;
         }
         Sleep(kSharingRetryPause);
@@ -371,6 +374,10 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     Error failure = LastError();
     failure.kept_copy = temporary_;
     return failure;
+}
+
+void AbandonWaits() {
+    waits_abandoned.store(true);
 }
 
 // NTFS journals its metadata; flushing a folder needs backup privileges and would add nothing here.

@@ -11,6 +11,12 @@ constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIM
 constexpr DWORD kFrameExStyle = WS_EX_CONTROLPARENT;
 
 constexpr char16_t kBrowseTitle[] = u"请选择路径";
+constexpr char16_t kCaption[] = u"" VARNOTTA_CAPTION;
+
+// Posted by the worker when a run has ended; the progress in the caption is read this often.
+constexpr UINT kRunFinished = WM_APP + 1;
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr UINT kProgressInterval = 100;  // milliseconds
 constexpr char16_t kExitCommandLine[] = u"explorer " VARNOTTA_HOME_PAGE;
 
 const wchar_t* Wide(const std::u16string& text) {
@@ -104,9 +110,8 @@ bool Velmo::Create(HINSTANCE instance, int show_command) {
     // Born on the primary monitor, so that its DPI is the one the window is first laid out for.
     RECT work_area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_area, 0);
-    const std::u16string caption = u"" VARNOTTA_CAPTION;
-    if (CreateWindowExW(kFrameExStyle, kClassName, Wide(caption), kFrameStyle, work_area.left, work_area.top, 1, 1,
-                        nullptr, nullptr, instance, this) == nullptr) {
+    if (CreateWindowExW(kFrameExStyle, kClassName, reinterpret_cast<const wchar_t*>(kCaption), kFrameStyle,
+                        work_area.left, work_area.top, 1, 1, nullptr, nullptr, instance, this) == nullptr) {
         return false;
     }
     CentreOnPrimaryWorkArea();
@@ -179,10 +184,34 @@ LRESULT Velmo::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
             return 0;
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_SETCURSOR:
+            return OnSetCursor(reinterpret_cast<HWND>(wparam), LOWORD(lparam))
+                       ? TRUE
+                       : DefWindowProcW(window_, message, wparam, lparam);
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            OnEndSession(wparam != FALSE);
+            return 0;
+        case WM_TIMER:
+            if (wparam == kProgressTimer) {
+                OnProgressTimer();
+            }
+            return 0;
+        case kRunFinished:
+            OnRunFinished();
+            return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
         default:
+            if (message == TaskbarProgress::ButtonCreatedMessage()) {
+                taskbar_.Connect();
+                return 0;
+            }
             return DefWindowProcW(window_, message, wparam, lparam);
     }
 }
@@ -250,6 +279,53 @@ void Velmo::OnDpiChanged(UINT dpi, const RECT& suggested) {
     FitFrame(dpi, POINT{suggested.left, suggested.top});
 }
 
+// The close box, Alt+F4 and Close in the system menu.
+void Velmo::OnClose() {
+    if (run_) {
+        EndDuringRun();
+        return;
+    }
+    DestroyWindow(window_);
+}
+
+// The arrow with the hourglass over the whole window while a run works.
+bool Velmo::OnSetCursor(HWND over, int hit_test) {
+    if (!run_ || hit_test != HTCLIENT || (over != window_ && !IsChild(window_, over))) {
+        return false;
+    }
+    SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+    return true;
+}
+
+// Windows ends the process once this returns: a run stops here and now, safely.
+void Velmo::OnEndSession(bool ending) {
+    if (ending && run_) {
+        run_->RequestStop();
+        run_->Finish();
+    }
+}
+
+void Velmo::OnProgressTimer() {
+    if (run_) {
+        ShowProgress(run_->percent());
+    }
+}
+
+void Velmo::OnRunFinished() {
+    KillTimer(window_, kProgressTimer);
+    const auto message = run_->Finish();
+    run_.reset();
+    ShowProgress(-1);
+    if (ending_) {
+        DestroyWindow(window_);
+        return;
+    }
+    if (message) {
+        ShowMessage(*message);
+    }
+    LockControls(*this, false);
+}
+
 void Velmo::Form_Load() {
     skin_ = platform::SkinLibrary::Load();
     skin_.AttachEx(platform::ProgramFolder() + u"/Aero.she", u"");
@@ -273,12 +349,53 @@ void Velmo::Command2_Click() {
 }
 
 void Velmo::Command3_Click() {
-    RunBatch(*this);
+    StartRun();
 }
 
 void Velmo::Command4_Click() {
     platform::LaunchCommandLine(kExitCommandLine, SW_SHOWMINIMIZED);
+    if (run_) {
+        EndDuringRun();
+        return;
+    }
     DestroyWindow(window_);
+}
+
+// Start's checks and the locking happen here; the collection and the rewrites on a worker, whose end comes
+// back as kRunFinished.
+void Velmo::StartRun() {
+    BatchInputs inputs{ReadText(BatchText::Text1), ReadText(BatchText::Text2), ReadText(BatchText::Text3)};
+    if (const auto refusal = RefuseStart(inputs.folder)) {
+        ShowMessage(*refusal);
+        return;
+    }
+    LockControls(*this, true);
+    run_ = std::make_unique<BackgroundRun>(std::move(inputs), window_, kRunFinished);
+    ShowProgress(0);
+    SetTimer(window_, kProgressTimer, kProgressInterval, nullptr);
+}
+
+// The window goes at once; the program ends when the run has stopped, which leaves the file in hand as it was.
+void Velmo::EndDuringRun() {
+    ending_ = true;
+    run_->RequestStop();
+    ShowWindow(window_, SW_HIDE);
+}
+
+// The percentage before the caption and on the taskbar button; -1 puts the window at rest.
+void Velmo::ShowProgress(int percent) {
+    if (percent == shown_percent_) {
+        return;
+    }
+    shown_percent_ = percent;
+    if (percent < 0) {
+        SetWindowTextW(window_, reinterpret_cast<const wchar_t*>(kCaption));
+        taskbar_.Clear(window_);
+        return;
+    }
+    const std::wstring caption = std::to_wstring(percent) + L"% - " + reinterpret_cast<const wchar_t*>(kCaption);
+    SetWindowTextW(window_, caption.c_str());
+    taskbar_.Show(window_, percent);
 }
 
 void Velmo::CreateControls() {

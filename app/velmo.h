@@ -3,15 +3,19 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <string>
 
+#include "app/background_run.h"
 #include "app/layout.h"
+#include "app/taskbar_progress.h"
 #include "batch/batch_run.h"
 #include "platform/shell.h"
 #include "platform/win32/unique_handle.h"
 
 // The program's one window: a folder box with Browse, the head and tail boxes, and Clear, Start and Exit.
-// It is the view the batch run reads its texts from and locks while it works.
+// It is the view the batch run reads its texts from and locks while it works. The run itself goes on a
+// worker, so the window keeps answering and shows how far the run has got in its caption and on the taskbar.
 class Velmo final : public BatchView {
   public:
     Velmo() = default;
@@ -39,12 +43,21 @@ class Velmo final : public BatchView {
     void OnActivate(bool active, bool minimized);
     void OnNextDialogControl(WPARAM wparam, LPARAM lparam);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
+    void OnClose();
+    bool OnSetCursor(HWND over, int hit_test);
+    void OnEndSession(bool ending);
+    void OnProgressTimer();
+    void OnRunFinished();
 
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
+
+    void StartRun();
+    void EndDuringRun();
+    void ShowProgress(int percent);
 
     void CreateControls();
     void LayOut(UINT dpi);
@@ -57,4 +70,8 @@ class Velmo final : public BatchView {
     platform::UniqueFont font_;
     platform::SkinLibrary skin_;
     HWND focus_when_deactivated_ = nullptr;
+    std::unique_ptr<BackgroundRun> run_;
+    int shown_percent_ = -1;  // in the caption; -1 at rest
+    bool ending_ = false;     // the window goes as soon as the run has stopped
+    TaskbarProgress taskbar_;
 };

@@ -144,6 +144,9 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
         }
     }
 
+    if (stop_.stop_requested()) {
+        return OwnError(u"");  // not put in place: the run is ending
+    }
     // Publish only the copy of the very file that was read, unchanged since it was opened.
     input.reset();
     const auto replaced = output.value().Replace(stamp);

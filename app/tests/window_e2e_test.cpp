@@ -5,8 +5,10 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "window_driver.h"
@@ -398,6 +400,79 @@ TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
         SCOPED_TRACE(testing::Message() << "file " << i << " in listing order");
         EXPECT_EQ(ReadFileBytes(folder + L"\\" + order[i]), i < 2 ? "H\r\n" + before[i] : before[i]);
     }
+}
+
+// A long run: the window answers at once throughout and shows the percentage done before its caption. Closed
+// in the middle of the next run, the program ends at once; the file in hand is left as it was.
+TEST_F(WindowTest, LongRunKeepsTheWindowAliveShowsProgressAndStopsSafelyWhenClosed) {
+    const std::wstring folder = NewFolder(L"long run");
+    const std::wstring big = folder + L"\\big.txt";
+    {
+        const HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        LARGE_INTEGER size{};
+        size.QuadPart = std::int64_t{1} << 30;  // sparse where the system allows: quick to make
+        EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+        CloseHandle(file);
+    }
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt", L"d.txt"}) {
+        WriteFileBytes(folder + L"\\" + name, "abc");
+    }
+    const std::wstring caption = kCaption;
+    const auto percent_shown = [&](HWND window) {
+        const std::wstring text = TextOf(window);
+        const auto end = text.find(L"% - ");
+        return end != std::wstring::npos && text.substr(end + 4) == caption ? std::stoi(text.substr(0, end)) : -1;
+    };
+    {
+        const auto program = Start();
+        const Controls controls(*program);
+        SetTextOf(controls.text1, folder);
+        SetTextOf(controls.text2, L"H");
+        Click(controls.command3);
+        std::vector<int> shown;
+        ModalWindow box;
+        while ((box = program->WaitForModal(0ms)).window == nullptr) {
+            DWORD_PTR ignored = 0;
+            ASSERT_NE(SendMessageTimeoutW(program->window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored), 0)
+                << "the window did not answer within a second";
+            if (const int percent = percent_shown(program->window()); percent >= 0) {
+                shown.push_back(percent);
+            }
+            Sleep(50);
+        }
+        EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << "the percentage went back";
+        EXPECT_GT(std::set<int>(shown.begin(), shown.end()).size(), 1u) << "the percentage did not grow";
+        EXPECT_EQ(MessageBoxText(box), L"任务完成！");
+        PressOk(*program, box);
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(controls.command3) != FALSE; }));
+        ExpectEnabled(controls.Locked(), true);
+        EXPECT_EQ(TextOf(program->window()), caption);
+    }
+
+    WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+    GetFileAttributesExW(big.c_str(), GetFileExInfoStandard, &before);
+    const auto order = ListingOrder(folder);
+    const auto big_turn = std::find(order.begin(), order.end(), L"big.txt") - order.begin();
+    {
+        const auto program = Start();
+        const Controls controls(*program);
+        SetTextOf(controls.text1, folder);
+        SetTextOf(controls.text2, L"H");
+        Click(controls.command3);
+        ASSERT_TRUE(WaitUntil([&] { return percent_shown(program->window()) >= 1; }, 60s));
+        PostMessageW(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(program->WaitForExit(2s)) << "the program did not end within two seconds";
+    }
+    GetFileAttributesExW(big.c_str(), GetFileExInfoStandard, &after);
+    EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0) << "the big file was replaced";
+    EXPECT_EQ(after.nFileSizeLow, before.nFileSizeLow);
+    for (std::ptrdiff_t turn = 0; turn < static_cast<std::ptrdiff_t>(order.size()); ++turn) {
+        if (turn != big_turn) {
+            EXPECT_EQ(ReadFileBytes(folder + L"\\" + order[turn]), turn < big_turn ? "H\r\nH\r\nabc" : "H\r\nabc")
+                << order[turn];
+        }
+    }
+    EXPECT_EQ(ListingOrder(folder).size(), order.size()) << "a temporary file was left";
 }
 
 TEST_F(WindowTest, BrowseCancelKeepsTheFolderBoxAndOkFillsItWithABackslash) {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "batch/batch_run.h"
+
+// One batch run on a thread of its own, so that the window stays alive while it works. The worker touches
+// no window: it publishes how far it has got in a number the window reads, and posts `finished` to the
+// window once, when it has ended.
+class BackgroundRun {
+  public:
+    BackgroundRun(BatchInputs inputs, HWND window, UINT finished);
+    BackgroundRun(const BackgroundRun&) = delete;
+    BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+    // Percent done by bytes; it only grows.
+    int percent() const { return percent_.load(std::memory_order_relaxed); }
+
+    // Asks the run to end as soon as it safely can, for a program that is ending: the file in hand is left as
+    // it was, and no file that another program holds is waited for any more.
+    void RequestStop();
+
+    // Waits for the worker and answers the message that ends the run, if any. Safe at any time: the worker
+    // never waits for the window.
+    std::optional<std::u16string> Finish();
+
+  private:
+    void Work(std::stop_token stop, BatchInputs inputs, HWND window, UINT finished);
+
+    std::atomic<int> percent_{0};
+    std::optional<std::u16string> outcome_;
+    std::jthread worker_;  // last: it must end before the fields it writes go
+};

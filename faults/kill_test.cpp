@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <random>
@@ -15,17 +16,14 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Those of `names` that a rewrite leaves behind when it is killed: "~varnotta-<pid>-<n>.tmp".
-std::vector<std::u16string> Temporaries(std::vector<std::u16string> names) {
-    std::erase_if(
-        names, [](const std::u16string& name) { return !name.starts_with(u"~varnotta-") || !name.ends_with(u".tmp"); });
-    return names;
-}
+struct Left {
+    std::vector<std::u16string> names;        // of everything in the folder
+    std::vector<std::u16string> temporaries;  // of the killed process's own: "~varnotta-<pid>-<n>.tmp"
+};
 
 // Starts the rewrite of `folder`, waits until `threshold` bytes of a file are copied and kills it then, or
-// `delay` later while it runs on.
-std::vector<std::u16string> KillRewrite(const TestFolder& folder, std::uint64_t threshold,
-                                        std::optional<std::chrono::milliseconds> delay, std::uint32_t* id = nullptr) {
+// `delay` later while it runs on. Returns what it left in the folder.
+Left KillRewrite(const TestFolder& folder, std::uint64_t threshold, std::optional<std::chrono::milliseconds> delay) {
     TestFolder scratch;
     const auto marker = scratch / u"copied";
     ChildProcess child(ProgramBeside("fault_rewriter"),
@@ -34,10 +32,11 @@ std::vector<std::u16string> KillRewrite(const TestFolder& folder, std::uint64_t 
     std::this_thread::sleep_for(delay.value_or(0ms));
     child.Kill();
     child.Wait();
-    if (id != nullptr) {
-        *id = child.id();
-    }
-    return NamesIn(folder.path());
+    Left left{NamesIn(folder.path()), {}};
+    const auto prefix = u"~varnotta-" + fs::path(std::to_string(child.id())).u16string() + u"-";
+    std::copy_if(left.names.begin(), left.names.end(), std::back_inserter(left.temporaries),
+                 [&](const std::u16string& name) { return name.starts_with(prefix) && name.ends_with(u".tmp"); });
+    return left;
 }
 
 // Killed part-way through a 200 MiB file: the original is whole, and the half-written temporary file, which
@@ -48,12 +47,10 @@ TEST(KilledRun, LeavesTheOriginalWholeAndItsTemporaryUncollected) {
     TestFolder folder;
     const auto big = folder / u"big.txt";
     WritePattern(big, kBigSize);
-    std::uint32_t id = 0;
-    const auto leftovers = Temporaries(KillRewrite(folder, kKilledAt, std::nullopt, &id));
+    const auto leftovers = KillRewrite(folder, kKilledAt, std::nullopt).temporaries;
 
     EXPECT_TRUE(HoldsPattern(big, "", kBigSize, ""));
     ASSERT_EQ(leftovers.size(), 1u);
-    EXPECT_TRUE(leftovers[0].starts_with(u"~varnotta-" + fs::path(std::to_string(id)).u16string() + u"-"));
     const auto leftover = folder / leftovers[0];
     const std::uint64_t copied = fs::file_size(leftover) - 6;  // after "HEAD\r\n"
     EXPECT_GE(copied, kKilledAt) << "the kill did not come part-way through the copy";
@@ -90,8 +87,7 @@ TEST(KilledRun, AtAnyMomentLeavesOldOrNewContentWhole) {
         TestFolder folder;
         const auto path = folder / u"f.txt";
         WritePattern(path, kSize);
-        const auto names = KillRewrite(folder, kMiB, std::chrono::milliseconds(delay_ms(random)));
-        const auto temporaries = Temporaries(names);
+        const auto [names, temporaries] = KillRewrite(folder, kMiB, std::chrono::milliseconds(delay_ms(random)));
         SCOPED_TRACE("round " + std::to_string(round) + " left " + ::testing::PrintToString(names));
 
         if (!fs::exists(path)) {

@@ -19,10 +19,6 @@ TEST(ProgressLineTest, WideCharactersTakeTwoColumns) {
     EXPECT_EQ(cli::DisplayColumns(u"\U00020000x"), 3);
 }
 
-TEST(ProgressLineTest, WholeLineWhenItFits) {
-    EXPECT_EQ(cli::FormatProgress(12, 10000, 3565158, u"笔记.txt", 79), u"12/10000  3.4 MiB  笔记.txt");
-}
-
 TEST(ProgressLineTest, LongNamesKeepTheirEndAndNeverPassTheWidth) {
     const std::u16string name = u"很长的文件名" + std::u16string(60, u'x') + u"-end.txt";
     for (int columns = 10; columns <= 90; ++columns) {

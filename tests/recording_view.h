@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -8,12 +9,17 @@
 #include "batch/batch_run.h"
 
 // A BatchView that keeps the three texts it is given and records, in order, everything the run does to it.
+// Its hook lets a test act as another program could at exact points of a run: before each file and after
+// each piece (1 MiB) of a file's former content is copied.
 class RecordingView : public BatchView {
   public:
-    RecordingView(std::u16string folder, std::u16string head, std::u16string tail)
+    using Hook = std::function<void(const BatchProgress&)>;
+
+    RecordingView(std::u16string folder, std::u16string head, std::u16string tail, Hook hook = {})
         : texts_{{BatchText::Text1, std::move(folder)},
                  {BatchText::Text2, std::move(head)},
-                 {BatchText::Text3, std::move(tail)}} {}
+                 {BatchText::Text3, std::move(tail)}},
+          hook_(std::move(hook)) {}
 
     std::u16string ReadText(BatchText box) override { return texts_[box]; }
     void SetEnabled(BatchControl control, bool enabled) override {
@@ -26,6 +32,12 @@ class RecordingView : public BatchView {
         // The box is modal: note which controls were still locked while it was up.
         locked_during_message = !enabled_.empty() && std::all_of(enabled_.begin(), enabled_.end(),
                                                                  [](const auto& entry) { return !entry.second; });
+    }
+
+    void ReportProgress(const BatchProgress& progress) override {
+        if (hook_) {
+            hook_(progress);
+        }
     }
 
     static std::u16string Name(BatchControl control) {
@@ -51,4 +63,5 @@ class RecordingView : public BatchView {
   private:
     std::map<BatchText, std::u16string> texts_;
     std::map<BatchControl, bool> enabled_;
+    Hook hook_;
 };

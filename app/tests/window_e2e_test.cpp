@@ -436,6 +436,10 @@ TEST_F(WindowTest, LongRunKeepsTheWindowAliveShowsProgressAndStopsSafelyWhenClos
             ASSERT_NE(SendMessageTimeoutW(program->window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored), 0)
                 << "the window did not answer within a second";
             if (const int percent = percent_shown(program->window()); percent >= 0) {
+                if (percent >= 20 && (shown.empty() || shown.back() < 20)) {  // a picture for README
+                    std::wstring picture = EnvironmentText(L"VARNOTTA_SCREENSHOT");
+                    SaveWindowPicture(program->window(), picture.insert(picture.size() - 4, L"-progress"));
+                }
                 shown.push_back(percent);
             }
             Sleep(50);

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,21 +15,6 @@
 #include "tests/test_folder.h"
 
 inline constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
-
-// A recording view that lets a test act as "another program" at exact points of a run: before each file
-// and after each chunk (1 MiB) of a file's former content is copied.
-class HookedView : public RecordingView {
-  public:
-    using Hook = std::function<void(const BatchProgress&)>;
-
-    HookedView(std::u16string folder, std::u16string head, std::u16string tail, Hook hook)
-        : RecordingView(std::move(folder), std::move(head), std::move(tail)), hook_(std::move(hook)) {}
-
-    void ReportProgress(const BatchProgress& progress) override { hook_(progress); }
-
-  private:
-    Hook hook_;
-};
 
 // Whether the run showed one message, the report of a stop after `files_done` files at `where` for
 // `reason`, or for any reason when that is empty.

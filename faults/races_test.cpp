@@ -126,7 +126,7 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
         RaceFolder race;
         bool acted = false;
         std::vector<fs::path> visited;
-        HookedView view(race.folder.path().u16string(), u"H", u"T", [&](const BatchProgress& progress) {
+        RecordingView view(race.folder.path().u16string(), u"H", u"T", [&](const BatchProgress& progress) {
             if (visited.empty() || visited.back() != progress.current_file) {
                 visited.push_back(progress.current_file);
             }

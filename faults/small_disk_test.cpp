@@ -49,8 +49,8 @@ TEST(SmallDisk, FillsUpPartWayWithNothingLost) {
     ASSERT_TRUE(limit || free_before < big_size) << "the disk is not small enough";
 
     std::vector<std::filesystem::path> visited;
-    HookedView view(folder.u16string(), u"H", u"T",
-                    [&](const BatchProgress& progress) { visited.push_back(progress.current_file); });
+    RecordingView view(folder.u16string(), u"H", u"T",
+                       [&](const BatchProgress& progress) { visited.push_back(progress.current_file); });
     RunBatch(view);
     const bool small_first = visited.front() == small;
 

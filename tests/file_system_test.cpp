@@ -71,32 +71,6 @@ TEST(ListFolderFiles, ListsEveryFileButNoFolder) {
     EXPECT_EQ(names, (std::vector<std::u16string>{u".b", u"a.txt", name}));
 }
 
-TEST(ReplacementFile, ReplacesInOneStepKeepingAttributes) {
-    TestFolder folder;
-    const auto target = folder.Write(u"a.txt", "old");
-    MakeHidden(folder.Write(u".kept", "x"));
-    const auto attributes = AttributesOf(target);
-    auto opened = platform::InputFile::Open(target);
-    ASSERT_TRUE(opened.ok());
-    const platform::FileStamp stamp = opened.value().stamp();
-    std::optional<platform::InputFile> original(std::move(opened.value()));
-    auto replacement = platform::ReplacementFile::CreateFor(target, *original);
-    ASSERT_TRUE(replacement.ok());
-    original.reset();  // Windows cannot replace a file that is still open
-    const auto temporary = replacement.value().temporary_path();
-    EXPECT_EQ(temporary.parent_path(), folder.path());
-    EXPECT_NE(temporary.extension(), fs::path(u".txt"));
-    ASSERT_TRUE(replacement.value().Write("new ").ok());
-    ASSERT_TRUE(replacement.value().Write("content").ok());
-    EXPECT_EQ(folder.Read(u"a.txt"), "old") << "nothing shows before the replacement";
-    const auto replaced = replacement.value().Replace(stamp);
-    ASSERT_TRUE(replaced.ok());
-    EXPECT_TRUE(replaced.value());
-    EXPECT_EQ(folder.Read(u"a.txt"), "new content");
-    EXPECT_EQ(AttributesOf(target), attributes);
-    EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u".kept", u"a.txt"}));
-}
-
 #ifndef _WIN32
 // Another program puts its own file in the target's place in the last instant and the swap that would give it
 // back fails: its file is never deleted, and the report points at the name that holds the new content.

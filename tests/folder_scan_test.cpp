@@ -35,15 +35,6 @@ TEST(CollectTxtFiles, KeepsExactlyTheTxtFilesDirectlyInTheFolder) {
     }
 }
 
-TEST(CollectTxtFiles, EachCollectionStandsAlone) {
-    TestFolder folder;
-    folder.Write(u"a.txt", "x");
-    folder.Write(u"b.txt", "x");
-    ASSERT_EQ(CollectTxtFiles(folder.path()).value().size(), 2u);
-    std::filesystem::remove(folder / u"b.txt");
-    EXPECT_EQ(NamesOf(CollectTxtFiles(folder.path()).value()), std::vector<std::u16string>{u"a.txt"});
-}
-
 TEST(CollectTxtFiles, FailsForWhatIsNotAListableFolder) {
     TestFolder folder;
     const auto file = folder.Write(u"a.txt", "x");

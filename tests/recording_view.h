@@ -41,19 +41,8 @@ class RecordingView : public BatchView {
     }
 
     static std::u16string Name(BatchControl control) {
-        switch (control) {
-            case BatchControl::Command1:
-                return u"Command1";
-            case BatchControl::Command2:
-                return u"Command2";
-            case BatchControl::Text2:
-                return u"Text2";
-            case BatchControl::Text3:
-                return u"Text3";
-            case BatchControl::Command3:
-                return u"Command3";
-        }
-        return u"?";
+        constexpr const char16_t* kNames[] = {u"Command1", u"Command2", u"Text2", u"Text3", u"Command3"};
+        return kNames[static_cast<int>(control)];
     }
 
     std::vector<std::u16string> events;

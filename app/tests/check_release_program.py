@@ -95,6 +95,7 @@ class ReleaseProgram(unittest.TestCase):
         self.assertRegex(manifest, r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0\.0\.0"')
         self.assertRegex(manifest, r"<dpiAwareness[^>]*>PerMonitorV2")
         self.assertRegex(manifest, r"<dpiAware[^>]*>true/pm</dpiAware>")
+        self.assertRegex(manifest, r"<longPathAware[^>]*>true</longPathAware>")
         self.assertIn('level="asInvoker"', manifest)
         supported = re.findall(r'<supportedOS Id="([^"]+)"', manifest)
         self.assertIn("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", supported)  # Windows 7, the oldest

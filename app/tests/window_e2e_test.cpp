@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -270,38 +271,6 @@ TEST_F(WindowTest, CaptionLayoutFontAndTabOrderAreExact) {
     EXPECT_TRUE(SaveWindowPicture(window, EnvironmentText(L"VARNOTTA_SCREENSHOT")));
 }
 
-TEST_F(WindowTest, TypicalRunRewritesTheTextFilesAndUnlocksAfterOk) {
-    const std::wstring folder = NewFolder(L"typical run 普通");
-    WriteFileBytes(folder + L"\\a.txt", "abc");
-    WriteFileBytes(folder + L"\\中文.txt", Ansi(L"第一行\r\n"));
-
-    const auto program = Start();
-    const Controls controls(*program);
-
-    // The folder path typed with spaces around it; the head typed with Enter at its end.
-    const std::wstring typed_path = L"  " + folder + L"\\  ";
-    TypeText(controls.text1, typed_path);
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(controls.text1) == typed_path; }));
-    TypeText(controls.text2, L"  头部");
-    PressKey(controls.text2, VK_RETURN);
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(controls.text2) == L"  头部\r\n"; })) << "Enter must insert CR LF";
-    SetTextOf(controls.text3, L"  尾 T  ");
-
-    Click(controls.command3);
-    const ModalWindow box = program->WaitForModal(30s);
-    EXPECT_EQ(MessageBoxText(box), L"任务完成！");
-    ExpectEnabled(controls.Locked(), false);
-    EXPECT_TRUE(IsWindowEnabled(controls.text1) && IsWindowEnabled(controls.command4));
-    PressOk(*program, box);
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(controls.command3) != FALSE; }));
-    ExpectEnabled(controls.Locked(), true);
-
-    const std::string head = Ansi(L"头部\r\n") + "\r\n";
-    const std::string tail = "\r\n" + Ansi(L"尾 T");
-    EXPECT_EQ(ReadFileBytes(folder + L"\\a.txt"), head + "abc" + tail);
-    EXPECT_EQ(ReadFileBytes(folder + L"\\中文.txt"), head + Ansi(L"第一行\r\n") + tail);
-}
-
 TEST_F(WindowTest, EscAndEnterKeepTheWindowClearEmptiesTheBoxesBlankOrMissingPathsAreRefused) {
     const auto program = Start();
     const Controls controls(*program);
@@ -392,10 +361,11 @@ TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
     }
 }
 
-// A long run: the window answers at once throughout and shows the percentage done before its caption. Closed
-// in the middle of the next run, the program ends at once; the file in hand is left as it was.
-TEST_F(WindowTest, LongRunKeepsTheWindowAliveShowsProgressAndStopsSafelyWhenClosed) {
-    const std::wstring folder = NewFolder(L"long run");
+// A typical run, long because of one big file: the window answers at once throughout, shows the percentage
+// done before its caption and unlocks after OK. Closed in the middle of the next run, the program ends at once;
+// the file in hand and the files after it are left as they were.
+TEST_F(WindowTest, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) {
+    const std::wstring folder = NewFolder(L"typical run 普通");
     const std::wstring big = folder + L"\\big.txt";
     {
         const HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
@@ -404,21 +374,33 @@ TEST_F(WindowTest, LongRunKeepsTheWindowAliveShowsProgressAndStopsSafelyWhenClos
         EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
         CloseHandle(file);
     }
-    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt", L"d.txt"}) {
-        WriteFileBytes(folder + L"\\" + name, "abc");
+    const std::map<std::wstring, std::string> small{
+        {L"a.txt", "abc"}, {L"b.txt", "b"}, {L"中文.txt", Ansi(L"第一行\r\n")}};
+    for (const auto& [name, content] : small) {
+        WriteFileBytes(folder + L"\\" + name, content);
     }
+    const auto framed = [](const std::string& content) {
+        return Ansi(L"头部\r\n") + "\r\n" + content + "\r\n" + Ansi(L"尾 T");
+    };
     const std::wstring caption = kCaption;
     const auto percent_shown = [&](HWND window) {
         const std::wstring text = TextOf(window);
         const auto end = text.find(L"% - ");
         return end != std::wstring::npos && text.substr(end + 4) == caption ? std::stoi(text.substr(0, end)) : -1;
     };
+    // The folder path typed with spaces around it; the head typed with Enter at its end.
+    const auto start_run = [&](const Controls& controls) {
+        TypeText(controls.text1, L"  " + folder + L"\\  ");
+        TypeText(controls.text2, L"  头部");
+        PressKey(controls.text2, VK_RETURN);
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(controls.text2) == L"  头部\r\n"; })) << "Enter must insert CR LF";
+        SetTextOf(controls.text3, L"  尾 T  ");
+        Click(controls.command3);
+    };
     {
         const auto program = Start();
         const Controls controls(*program);
-        SetTextOf(controls.text1, folder);
-        SetTextOf(controls.text2, L"H");
-        Click(controls.command3);
+        start_run(controls);
         std::vector<int> shown;
         ModalWindow box;
         while ((box = program->WaitForModal(0ms)).window == nullptr) {
@@ -437,10 +419,15 @@ TEST_F(WindowTest, LongRunKeepsTheWindowAliveShowsProgressAndStopsSafelyWhenClos
         EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << "the percentage went back";
         EXPECT_GT(std::set<int>(shown.begin(), shown.end()).size(), 1u) << "the percentage did not grow";
         EXPECT_EQ(MessageBoxText(box), L"任务完成！");
+        ExpectEnabled(controls.Locked(), false);
+        EXPECT_TRUE(IsWindowEnabled(controls.text1) && IsWindowEnabled(controls.command4));
         PressOk(*program, box);
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(controls.command3) != FALSE; }));
         ExpectEnabled(controls.Locked(), true);
         EXPECT_EQ(TextOf(program->window()), caption);
+    }
+    for (const auto& [name, content] : small) {
+        EXPECT_EQ(ReadFileBytes(folder + L"\\" + name), framed(content));
     }
 
     WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
@@ -450,9 +437,7 @@ TEST_F(WindowTest, LongRunKeepsTheWindowAliveShowsProgressAndStopsSafelyWhenClos
     {
         const auto program = Start();
         const Controls controls(*program);
-        SetTextOf(controls.text1, folder);
-        SetTextOf(controls.text2, L"H");
-        Click(controls.command3);
+        start_run(controls);
         ASSERT_TRUE(WaitUntil([&] { return percent_shown(program->window()) >= 1; }, 60s));
         PostMessageW(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_TRUE(program->WaitForExit(2s)) << "the program did not end within two seconds";
@@ -462,8 +447,8 @@ TEST_F(WindowTest, LongRunKeepsTheWindowAliveShowsProgressAndStopsSafelyWhenClos
     EXPECT_EQ(after.nFileSizeLow, before.nFileSizeLow);
     for (std::ptrdiff_t turn = 0; turn < static_cast<std::ptrdiff_t>(order.size()); ++turn) {
         if (turn != big_turn) {
-            EXPECT_EQ(ReadFileBytes(folder + L"\\" + order[turn]), turn < big_turn ? "H\r\nH\r\nabc" : "H\r\nabc")
-                << order[turn];
+            const std::string once = framed(small.at(order[turn]));
+            EXPECT_EQ(ReadFileBytes(folder + L"\\" + order[turn]), turn < big_turn ? framed(once) : once);
         }
     }
     EXPECT_EQ(ListingOrder(folder).size(), order.size()) << "a temporary file was left";

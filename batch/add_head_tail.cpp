@@ -35,7 +35,7 @@ platform::Result<std::size_t> ReadFull(const platform::InputFile& input, std::ui
 }  // namespace
 
 HeadTailWriter::HeadTailWriter(std::u16string_view head, std::u16string_view tail, std::stop_token stop)
-    : head_(TrimSpaces(head)), tail_(TrimSpaces(tail)), stop_(std::move(stop)), buffer_(kChunkSize) {}
+    : head_(TrimSpaces(head)), tail_(TrimSpaces(tail)), stop_(std::move(stop)) {}
 
 const HeadTailWriter::Framing* HeadTailWriter::FramingFor(FileEncoding encoding) {
     auto& slot = framings_[static_cast<std::size_t>(encoding)];
@@ -84,7 +84,32 @@ platform::Result<FileEncoding> HeadTailWriter::ChooseEncoding(const platform::In
     return check.Finish() && check.saw_non_ascii() ? FileEncoding::Utf8 : FileEncoding::Ansi;
 }
 
+std::uint64_t HeadTailWriter::MostAdded() const {
+    // Four bytes for each UTF-16 unit at most (UTF-32), the two line breaks included.
+    return 4 * (std::uint64_t{head_.size()} + tail_.size() + 2 * kLineBreak.size());
+}
+
 platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const Progress& progress) {
+    auto prepared = Prepare(path, progress);
+    if (!prepared.ok()) {
+        return prepared.error();
+    }
+    if (stop_.stop_requested()) {
+        return OwnError(u"");  // not put in place: the run is ending
+    }
+    // Publish only the copy of the very file that was read, unchanged since it was opened.
+    const auto replaced = prepared.value().output.Replace(prepared.value().stamp);
+    if (!replaced.ok()) {
+        return replaced.error();
+    }
+    if (!replaced.value()) {
+        return OwnError(messages::kChangedMeanwhile);
+    }
+    return {};
+}
+
+platform::Result<PreparedFile> HeadTailWriter::Prepare(const platform::Path& path, const Progress& progress,
+                                                       std::uint64_t max_size, bool nameless) {
     std::optional<platform::InputFile> input;
     if (auto opened = platform::InputFile::Open(path); opened.ok()) {
         input.emplace(std::move(opened.value()));
@@ -96,11 +121,17 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
         return OwnError(messages::kHardLinked);  // a new file under one name would part it from the others
     }
     const std::uint64_t size = stamp.size;
-    auto output = platform::ReplacementFile::CreateFor(path, *input);
+    if (size > max_size) {
+        return OwnError(u"");  // grown since it was listed: its turn rewrites it
+    }
+    auto output = platform::ReplacementFile::CreateFor(path, *input, nameless);
     if (!output.ok()) {
         return output.error();
     }
 
+    // The buffer grows to one chunk as files need it: a small file costs no more memory than its size.
+    const auto needed = static_cast<std::size_t>(std::min<std::uint64_t>(size, kChunkSize));
+    buffer_.resize(std::max(buffer_.size(), needed));
     const std::size_t first_wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer_.size()));
     const auto first = ReadFull(*input, 0, buffer_.data(), first_wanted);
     if (!first.ok()) {
@@ -137,26 +168,13 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
     }
     if (!whole) {
         if (auto copied = CopyRest(*input, start.size(), size, output.value(), progress); !copied.ok()) {
-            return copied;
+            return copied.error();
         }
         if (auto written = output.value().Write(framing->after); !written.ok()) {
             return written.error();
         }
     }
-
-    if (stop_.stop_requested()) {
-        return OwnError(u"");  // not put in place: the run is ending
-    }
-    // Publish only the copy of the very file that was read, unchanged since it was opened.
-    input.reset();
-    const auto replaced = output.value().Replace(stamp);
-    if (!replaced.ok()) {
-        return replaced.error();
-    }
-    if (!replaced.value()) {
-        return OwnError(messages::kChangedMeanwhile);
-    }
-    return {};
+    return PreparedFile{std::move(output.value()), stamp};  // the file closes here: Windows replaces no open file
 }
 
 platform::Status HeadTailWriter::CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,

@@ -13,6 +13,12 @@
 #include "platform/file_system.h"
 #include "platform/result.h"
 
+// A file's new content, written to a temporary file beside it, ready to take its place.
+struct PreparedFile {
+    platform::ReplacementFile output;
+    platform::FileStamp stamp;  // of the file as it was read: only that file, unchanged, is replaced
+};
+
 // Rewrites text files in place as: head, CR LF, the former content byte for byte, CR LF, tail. A blank
 // head or tail is left out with its CR LF. Head and tail are written in the file's own encoding; the
 // former content is copied, never decoded, so nothing in it can be altered.
@@ -26,6 +32,16 @@ class HeadTailWriter {
 
     // On failure the file is left as it was.
     platform::Status AddHeadTail(const platform::Path& path, const Progress& progress);
+
+    // The first half of AddHeadTail: writes the new content of `path` to its temporary file, not yet flushed,
+    // and leaves the file as it was. Fails without writing anything when the file holds more than `max_size`
+    // bytes. A `nameless` temporary file shows in the folder only once it replaces the file (see
+    // ReplacementFile::CreateFor).
+    platform::Result<PreparedFile> Prepare(const platform::Path& path, const Progress& progress,
+                                           std::uint64_t max_size = UINT64_MAX, bool nameless = false);
+
+    // The most bytes that head and tail, with their line breaks, add to a file in any encoding.
+    std::uint64_t MostAdded() const;
 
   private:
     // What goes before and after the former content, in one encoding.

@@ -6,6 +6,7 @@
 #include "batch/add_head_tail.h"
 #include "batch/folder_scan.h"
 #include "batch/messages.h"
+#include "batch/prepare_pipeline.h"
 #include "batch/trim.h"
 
 namespace {
@@ -34,16 +35,65 @@ struct RunFailure {
     platform::Error error;
 };
 
-// Rewrites every collected file that is still a normal file when its turn comes; stops at the first failure
-// or when asked to.
-std::optional<RunFailure> RewriteEach(const BatchInputs& inputs, const FileList& files, BatchProgress& progress,
-                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop) {
+// Whether a failure may come from the room that the files prepared ahead take on the disk: then the file is
+// tried again alone before the run reports it.
+bool MayLackRoomForAhead(const platform::Status& status, const std::optional<PreparePipeline>& ahead) {
+    return !status.ok() && ahead && platform::IsOutOfSpace(status.error()) && status.error().kept_copy.empty();
+}
+
+// Rewrites a normal file at its turn: puts its prepared copy in place, or rewrites it here, alone, as a run
+// without the pipeline would, when nothing was prepared, when its preparation failed, when it changed since
+// it was read ahead, or when the disk is full.
+platform::Status RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead,
+                               HeadTailWriter& writer, const platform::FolderEntry& file, BatchProgress& progress,
+                               const std::function<void(const BatchProgress&)>& report) {
+    if (turn.prepared) {
+        const auto replaced = turn.prepared->output.Replace(turn.prepared->stamp);
+        const platform::Status status = replaced.ok() ? platform::Status() : replaced.error();
+        if (!replaced.ok() && !MayLackRoomForAhead(status, ahead)) {
+            return status;
+        }
+        if (replaced.ok() && replaced.value()) {
+            progress.bytes_done = turn.prepared->stamp.size;
+            report(progress);
+            return {};
+        }
+        turn.failed = true;
+    }
+    if (turn.failed) {
+        ahead.reset();  // removes all that was prepared after it; the next file starts a new pipeline
+    }
+    const auto rewrite = [&] {
+        return writer.AddHeadTail(file.path, [&](std::uint64_t bytes) {
+            progress.bytes_done = std::max(progress.bytes_done, bytes);  // a second try never shows less
+            report(progress);
+        });
+    };
+    auto status = rewrite();
+    if (MayLackRoomForAhead(status, ahead)) {
+        ahead.reset();
+        status = rewrite();
+    }
+    return status;
+}
+
+// Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
+// first failure or when asked to. Small files come prepared ahead from a PreparePipeline.
+std::optional<RunFailure> RewriteEach(const BatchInputs& inputs, const platform::Path& folder, const FileList& files,
+                                      BatchProgress& progress, const std::function<void(const BatchProgress&)>& report,
+                                      std::stop_token stop) {
     HeadTailWriter writer(inputs.head, inputs.tail, stop);
     progress.file_count = static_cast<std::int64_t>(files.size());
     for (const auto& file : files) {
         progress.bytes_total += file.size;
     }
-    for (const auto& file : files) {
+    std::optional<PreparePipeline> ahead;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        const auto& file = files[index];
+        if (!ahead) {
+            ahead.emplace(inputs.head, inputs.tail, folder, files, index, stop);
+        }
+        auto turn = ahead->Take(index);
         if (stop.stop_requested()) {
             return std::nullopt;
         }
@@ -56,10 +106,10 @@ std::optional<RunFailure> RewriteEach(const BatchInputs& inputs, const FileList&
             return RunFailure{file.path, normal.error()};
         }
         if (normal.value()) {
-            auto status = writer.AddHeadTail(file.path, [&](std::uint64_t bytes) {
-                progress.bytes_done = bytes;
-                report(progress);
-            });
+            if (stop.stop_requested()) {
+                return std::nullopt;
+            }
+            const auto status = RewriteAtTurn(turn, ahead, writer, file, progress, report);
             if (!status.ok()) {
                 return stop.stop_requested() ? std::nullopt : std::optional(RunFailure{file.path, status.error()});
             }
@@ -107,7 +157,7 @@ std::optional<std::u16string> RewriteFolder(const BatchInputs& inputs,
         return FailureMessage(0, folder, files.error());
     }
     BatchProgress state;
-    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop);
+    const auto failure = RewriteEach(inputs, folder, files.value(), state, progress, stop);
     if (state.files_done > 0) {
         platform::SyncFolder(folder);  // once for the whole run rather than after every rename
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,8 +85,11 @@ class InputFile {
 class ReplacementFile {
   public:
     // For the file `original`, opened from `target`, whose attributes (or mode and owner) the replacement
-    // takes. Fails at once, before anything is written, when the original is read-only.
-    static Result<ReplacementFile> CreateFor(const Path& target, const InputFile& original);
+    // takes. Fails at once, before anything is written, when the original is read-only. A `nameless`
+    // temporary file gets its name only in Replace, just before it takes the target's place, where the system
+    // can (Linux: O_TMPFILE): until then nothing of it shows in the folder, nor stays there if the program
+    // fails or is killed. temporary_path() is empty until then.
+    static Result<ReplacementFile> CreateFor(const Path& target, const InputFile& original, bool nameless = false);
 
     ReplacementFile(ReplacementFile&& other) noexcept;
     ReplacementFile& operator=(ReplacementFile&& other) = delete;
@@ -96,23 +100,54 @@ class ReplacementFile {
     // the program's memory) and returns how many it copied: fewer where the source ends sooner. Nothing
     // when the system offers no such copy here; the caller then copies through memory.
     Result<std::optional<std::uint64_t>> CopyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t length);
-    // Flushes the new content to disk, gives it the target's attributes and puts it in the target's place,
-    // provided the target is still the file `expected` describes, unchanged: false, with nothing replaced,
-    // when it is not. The target must no longer be open (Windows cannot replace a file that is). A target
-    // that has vanished meanwhile is not created again.
+    // Puts the new content on disk; the temporary file takes no more writes after it.
+    Status Flush();
+    // Flushes the new content to disk unless Flush or a GroupFlush did, gives it the target's attributes and
+    // puts it in the target's place, provided the target is still the file `expected` describes, unchanged:
+    // false, with nothing replaced, when it is not. The target must no longer be open (Windows cannot replace
+    // a file that is). A target that has vanished meanwhile is not created again.
     Result<bool> Replace(const FileStamp& expected);
 
     const Path& temporary_path() const { return temporary_; }
 
   private:
+    friend class GroupFlush;
     ReplacementFile(Path target, Path temporary, std::intptr_t handle);
     void Discard();
 
     Path target_;
     Path temporary_;
     std::intptr_t handle_;
+    bool flushed_ = false;  // the content is on disk
     bool settled_ = false;  // replaced, or handed over to the user: nothing left to remove
 };
+
+// One flush for the new content of many replacement files in one folder, where the system has one that
+// reports the failures of the writes it waits for: syncfs on Linux from 5.8 on, on local file systems that
+// flush through it. It flushes what other programs wrote to that file system too.
+class GroupFlush {
+  public:
+    // Nothing where no such flush serves `folder`: each file is then flushed on its own.
+    static std::optional<GroupFlush> For(const Path& folder);
+
+    GroupFlush(GroupFlush&& other) noexcept;
+    GroupFlush& operator=(GroupFlush&& other) = delete;
+    ~GroupFlush();
+
+    // Flushes everything written to the folder's file system so far, `files` among it; each of them then
+    // counts as flushed. False, with none of them counted, when the system reports that a
+    // write failed since this object was made or last called, perhaps another program's: flush each file on
+    // its own then, which tells whose it was.
+    bool Flush(std::span<ReplacementFile* const> files);
+
+  private:
+    explicit GroupFlush(std::intptr_t handle) : handle_(handle) {}
+
+    std::intptr_t handle_;
+};
+
+// Whether the failure says that the disk, or the user's share of it, is full.
+bool IsOutOfSpace(const Error& error);
 
 // Makes every wait for a file that another program holds (about two seconds) give up at once, from now on:
 // for a program that is ending.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stop_token>
 
 #include "batch/batch_run.h"
 #include "batch/messages.h"
@@ -88,38 +89,55 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
     EXPECT_EQ(ReadBytes(system), "abc");
 }
 
-// The run stops at the read-only file: files listed before it are rewritten, the rest are untouched,
-// and the box says how many were done, where it stopped and why.
-TEST(RunBatch, FailureStopsTheRunAndSaysWhere) {
-    TestFolder folder;
-    for (const auto name : {u"1.txt", u"2.txt", u"3.txt", u"4.txt"}) {
-        folder.Write(name, "abc");
-    }
-    const auto locked = folder / u"3.txt";
-    std::filesystem::permissions(locked,
-                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                                     std::filesystem::perms::others_write,
-                                 std::filesystem::perm_options::remove);
-    const auto listing = platform::ListFolderFiles(folder.path());
-    ASSERT_TRUE(listing.ok());
-    const auto& order = listing.value();
-    const auto stop =
-        std::find_if(order.begin(), order.end(), [&](const auto& file) { return file.path == locked; }) - order.begin();
+// The run stops in the middle of a long list, at a read-only file or when asked to at that file's turn,
+// however far the files after it were prepared ahead: the files listed before it are rewritten, it and the
+// rest are untouched, no temporary file is left, and the percentage done never goes back. A failure says how
+// many were done, where it stopped and why; a stop says nothing.
+TEST(RunBatch, StopInTheMiddleLeavesTheRestUntouched) {
+    for (const bool asked : {false, true}) {
+        SCOPED_TRACE(asked ? "stop asked for" : "read-only file");
+        TestFolder folder;
+        for (int i = 0; i < 50; ++i) {
+            folder.Write(u"n" + std::u16string(1, u'a' + i / 10) + std::u16string(1, u'0' + i % 10) + u".txt", "abc");
+        }
+        const auto listing = platform::ListFolderFiles(folder.path());
+        ASSERT_TRUE(listing.ok());
+        const auto& order = listing.value();
+        const std::size_t stop = order.size() / 2;
+        const auto where = order[stop].path;
+        if (!asked) {
+            std::filesystem::permissions(where,
+                                         std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                             std::filesystem::perms::others_write,
+                                         std::filesystem::perm_options::remove);
+        }
+        std::stop_source stopper;
+        int percent = 0;
+        const auto message = RewriteFolder(
+            {FolderText(folder), u"H", u"T"},
+            [&](const BatchProgress& progress) {
+                EXPECT_GE(PercentDone(progress), percent);
+                percent = PercentDone(progress);
+                if (asked && progress.current_file == where) {
+                    stopper.request_stop();
+                }
+            },
+            stopper.get_token());
 
-    RecordingView view(FolderText(folder), u"H", u"T");
-    RunBatch(view);
-
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_TRUE(
-        view.messages[0].starts_with(FailurePrefix(static_cast<int>(stop)) + platform::PathText(locked) + u"\r\n"))
-        << "stopped at index " << stop;
-    EXPECT_GT(view.messages[0].size(), FailurePrefix(0).size() + platform::PathText(locked).size() + 2)
-        << "the reason is missing";
-    EXPECT_EQ(view.events.back(), u"enable Command3");
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        EXPECT_EQ(ReadBytes(order[i].path), i < static_cast<std::size_t>(stop) ? "H\r\nabc\r\nT" : "abc") << i;
+        if (asked) {
+            EXPECT_FALSE(message.has_value());
+        } else {
+            ASSERT_TRUE(message.has_value());
+            EXPECT_TRUE(
+                message->starts_with(FailurePrefix(static_cast<int>(stop)) + platform::PathText(where) + u"\r\n"));
+            EXPECT_GT(message->size(), FailurePrefix(0).size() + platform::PathText(where).size() + 2)
+                << "the reason is missing";
+        }
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            EXPECT_EQ(ReadBytes(order[i].path), i < stop ? "H\r\nabc\r\nT" : "abc") << i;
+        }
+        EXPECT_EQ(folder.Names().size(), order.size()) << "a temporary file is left";
     }
-    EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"1.txt", u"2.txt", u"3.txt", u"4.txt"}));
 }
 
 TEST(RunBatch, UnlistableFolderThatPassesTheTestIsReported) {

@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "platform/posix/system_error.h"
@@ -143,6 +146,46 @@ bool UmaskWouldStrip(mode_t mode) {
     return (mode & umask_bits) != 0;
 }
 
+// A name in `folder` for a temporary file, which no run collects: "~varnotta-<process>-<n>.tmp".
+std::string TemporaryName(const std::string& folder) {
+    static std::atomic<unsigned> counter{0};
+    static const std::string prefix = "~varnotta-" + std::to_string(::getpid()) + "-";
+    return JoinPath(folder, prefix + std::to_string(counter++) + ".tmp");
+}
+
+// Whether a file made without a name can be given one later, which an unprivileged program does through
+// /proc (a link from the descriptor itself needs privileges).
+bool CanNameLater() {
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+// Whether syncfs reports the failures of the writes it waits for, which it does from Linux 5.8 on.
+bool SyncfsReportsFailures() {
+    static const bool reports = [] {
+        utsname system;
+        if (::uname(&system) != 0) {
+            return false;
+        }
+        char* rest = nullptr;
+        const long major = std::strtol(system.release, &rest, 10);
+        const long minor = *rest == '.' ? std::strtol(rest + 1, nullptr, 10) : 0;
+        return major > 5 || (major == 5 && minor >= 8);
+    }();
+    return reports;
+}
+
+// Local file systems whose syncfs writes back every file's data and commits it, as fsync would. Network and
+// FUSE file systems are not among them: some flush nothing to the server on syncfs.
+bool FlushesThroughSyncfs(const struct statfs& info) {
+    constexpr unsigned long kExt = 0xEF53;  // ext2, ext3, ext4
+    constexpr unsigned long kXfs = 0x58465342;
+    constexpr unsigned long kBtrfs = 0x9123683E;
+    constexpr unsigned long kTmpfs = 0x01021994;  // nothing to flush
+    const auto type = static_cast<unsigned long>(info.f_type);
+    return type == kExt || type == kXfs || type == kBtrfs || type == kTmpfs;
+}
+
 }  // namespace
 
 Result<Path> FindFirstEntry(const Path& pattern, unsigned mask) {
@@ -260,7 +303,7 @@ Result<std::size_t> InputFile::ReadAt(std::uint64_t offset, char* buffer, std::s
     }
 }
 
-Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const InputFile& original) {
+Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const InputFile& original, bool nameless) {
     struct stat info;
     if (::fstat(static_cast<int>(original.handle_), &info) != 0) {
         return SystemError(errno);
@@ -269,12 +312,18 @@ Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const Inp
         return SystemError(EACCES);  // read-only, whoever runs the program
     }
     const mode_t mode = info.st_mode & 07777;
-    static std::atomic<unsigned> counter{0};
     const std::string folder = ParentFolder(target.native());
-    for (;;) {
-        static const std::string prefix = "~varnotta-" + std::to_string(::getpid()) + "-";
-        const std::string name = prefix + std::to_string(counter++) + ".tmp";
-        std::string temporary = JoinPath(folder, name);
+    std::optional<ReplacementFile> file;
+    if (nameless && CanNameLater()) {
+        UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode & 0777));
+        if (fd.get() >= 0) {
+            file.emplace(ReplacementFile(target, Path(), fd.release()));
+        } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return SystemError(errno);
+        }  // otherwise the file system has no files without a name: it gets one now
+    }
+    while (!file) {
+        std::string temporary = TemporaryName(folder);
         UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777));
         if (fd.get() < 0) {
             if (errno == EEXIST) {
@@ -282,22 +331,22 @@ Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const Inp
             }
             return SystemError(errno);
         }
-        ReplacementFile file(target, Path(std::move(temporary)), fd.release());
-        const int handle = static_cast<int>(file.handle_);
-        static const uid_t user = ::geteuid();
-        static const gid_t group = ::getegid();
-        if (info.st_uid != user || info.st_gid != group) {
-            // Keeping the owner needs privileges; without them the file becomes the user's own.
-            [[maybe_unused]] const int kept = ::fchown(handle, info.st_uid, info.st_gid);
-        }
-        // After the owner: a change of owner clears the set-user-ID and set-group-ID bits.
-        if ((mode & ~0777) != 0 || UmaskWouldStrip(mode)) {
-            if (::fchmod(handle, mode) != 0) {
-                return SystemError(errno);
-            }
-        }
-        return file;
+        file.emplace(ReplacementFile(target, Path(std::move(temporary)), fd.release()));
     }
+    const int handle = static_cast<int>(file->handle_);
+    static const uid_t user = ::geteuid();
+    static const gid_t group = ::getegid();
+    if (info.st_uid != user || info.st_gid != group) {
+        // Keeping the owner needs privileges; without them the file becomes the user's own.
+        [[maybe_unused]] const int kept = ::fchown(handle, info.st_uid, info.st_gid);
+    }
+    // After the owner: a change of owner clears the set-user-ID and set-group-ID bits.
+    if ((mode & ~0777) != 0 || UmaskWouldStrip(mode)) {
+        if (::fchmod(handle, mode) != 0) {
+            return SystemError(errno);
+        }
+    }
+    return std::move(*file);
 }
 
 ReplacementFile::ReplacementFile(Path target, Path temporary, std::intptr_t handle)
@@ -307,6 +356,7 @@ ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
     : target_(std::move(other.target_)),
       temporary_(std::move(other.temporary_)),
       handle_(std::exchange(other.handle_, -1)),
+      flushed_(other.flushed_),
       settled_(std::exchange(other.settled_, true)) {}
 
 ReplacementFile::~ReplacementFile() {
@@ -315,7 +365,7 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::Discard() {
     UniqueFd closer(static_cast<int>(std::exchange(handle_, -1)));
-    if (!settled_) {
+    if (!settled_ && !temporary_.empty()) {  // a file without a name goes with its last descriptor
         ::unlink(temporary_.c_str());
         settled_ = true;
     }
@@ -360,14 +410,19 @@ Result<std::optional<std::uint64_t>> ReplacementFile::CopyFrom(const InputFile& 
     return std::optional<std::uint64_t>(copied);
 }
 
-Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
-    UniqueFd fd(static_cast<int>(std::exchange(handle_, -1)));
-    if (::fsync(fd.get()) != 0) {
+Status ReplacementFile::Flush() {
+    if (::fsync(static_cast<int>(handle_)) != 0) {
         return SystemError(errno);
     }
-    const int closed = ::close(fd.release());
-    if (closed != 0 && errno != EINTR) {
-        return SystemError(errno);
+    flushed_ = true;
+    return {};
+}
+
+Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
+    if (!flushed_) {
+        if (auto flushed = Flush(); !flushed.ok()) {
+            return flushed.error();
+        }
     }
     const auto now = StampOf(target_);
     if (!now.ok()) {
@@ -375,6 +430,23 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     }
     if (now.value() != expected) {
         return false;
+    }
+    if (temporary_.empty()) {  // named only now that it is to take the target's place
+        const std::string descriptor = "/proc/self/fd/" + std::to_string(handle_);
+        for (;;) {
+            std::string temporary = TemporaryName(ParentFolder(target_.native()));
+            if (::linkat(AT_FDCWD, descriptor.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                temporary_ = std::move(temporary);
+                break;
+            }
+            if (errno != EEXIST) {
+                return SystemError(errno);
+            }
+        }
+    }
+    const int closed = ::close(static_cast<int>(std::exchange(handle_, -1)));
+    if (closed != 0 && errno != EINTR) {
+        return SystemError(errno);
     }
     // Swapping the two names, rather than renaming over the target, fails for a target that has just
     // vanished and lets a file put there in the last instant be given back.
@@ -403,6 +475,39 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     ::unlink(temporary_.c_str());  // the former content, now under the temporary's name
     settled_ = true;
     return true;
+}
+
+std::optional<GroupFlush> GroupFlush::For(const Path& folder) {
+    if (!SyncfsReportsFailures()) {
+        return std::nullopt;
+    }
+    // Opened before any file of the group is written: syncfs through it reports every write failure since.
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct statfs info;
+    if (fd.get() < 0 || ::fstatfs(fd.get(), &info) != 0 || !FlushesThroughSyncfs(info)) {
+        return std::nullopt;
+    }
+    return GroupFlush(fd.release());
+}
+
+GroupFlush::GroupFlush(GroupFlush&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+GroupFlush::~GroupFlush() {
+    UniqueFd closer(static_cast<int>(handle_));
+}
+
+bool GroupFlush::Flush(std::span<ReplacementFile* const> files) {
+    if (::syncfs(static_cast<int>(handle_)) != 0) {
+        return false;
+    }
+    for (ReplacementFile* file : files) {
+        file->flushed_ = true;
+    }
+    return true;
+}
+
+bool IsOutOfSpace(const Error& error) {
+    return error.code == ENOSPC || error.code == EDQUOT;
 }
 
 // Nothing here waits for a file that another program holds.

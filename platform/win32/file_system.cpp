@@ -94,6 +94,13 @@ void Close(std::intptr_t handle) {
     Own(ToHandle(handle));
 }
 
+// In a folder whose path ReplaceFileW cannot take, one rename puts the new file in place instead. It keeps
+// what matters: the original untouched until then, its attributes and its creation time, which the new file
+// takes when it is flushed.
+bool ReplacedByRename(const std::wstring& target) {
+    return ParentFolder(target).size() - 1 >= kFolderTooLongForReplaceFile;  // less its final separator
+}
+
 // The stamp of the file behind `handle`; `info` receives the rest of what the system says of it.
 Result<FileStamp> StampOfHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
     FILE_BASIC_INFO times;
@@ -247,7 +254,8 @@ Result<std::size_t> InputFile::ReadAt(std::uint64_t offset, char* buffer, std::s
     return std::size_t{read};
 }
 
-Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const InputFile& original) {
+// Windows has no file without a name: every temporary file has one from the start.
+Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const InputFile& original, bool) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(ToHandle(original.handle_), &info)) {
         return LastError();
@@ -279,6 +287,7 @@ ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
     : target_(std::move(other.target_)),
       temporary_(std::move(other.temporary_)),
       handle_(std::exchange(other.handle_, 0)),
+      flushed_(other.flushed_),
       settled_(std::exchange(other.settled_, true)) {}
 
 ReplacementFile::~ReplacementFile() {
@@ -310,24 +319,35 @@ Result<std::optional<std::uint64_t>> ReplacementFile::CopyFrom(const InputFile&,
     return std::optional<std::uint64_t>();
 }
 
+Status ReplacementFile::Flush() {
+    const std::wstring target = SystemPath(target_);
+    const auto file = Own(ToHandle(std::exchange(handle_, 0)));
+    if (ReplacedByRename(target)) {
+        WIN32_FILE_ATTRIBUTE_DATA original;
+        if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &original) ||
+            !SetFileTime(file.get(), &original.ftCreationTime, nullptr, nullptr)) {
+            return LastError();
+        }
+    }
+    if (!FlushFileBuffers(file.get())) {
+        return LastError();
+    }
+    flushed_ = true;
+    return {};
+}
+
 Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
+    if (!flushed_) {
+        if (auto flushed = Flush(); !flushed.ok()) {
+            return flushed.error();
+        }
+    }
     const std::wstring target = SystemPath(target_);
     const std::wstring temporary = SystemPath(temporary_);
-    // In a folder whose path ReplaceFileW cannot take, one rename puts the new file in place instead. It
-    // keeps what matters: the original untouched until then, its attributes and its creation time.
-    const bool by_rename = ParentFolder(target).size() - 1 >= kFolderTooLongForReplaceFile;  // less its final separator
+    const bool by_rename = ReplacedByRename(target);
     WIN32_FILE_ATTRIBUTE_DATA original;
-    {
-        const auto file = Own(ToHandle(std::exchange(handle_, 0)));
-        if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &original)) {
-            return LastError();
-        }
-        if (by_rename && !SetFileTime(file.get(), &original.ftCreationTime, nullptr, nullptr)) {
-            return LastError();
-        }
-        if (!FlushFileBuffers(file.get())) {
-            return LastError();
-        }
+    if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &original)) {
+        return LastError();
     }
     // The stamp's change time moves with every change of the attributes too, so those read above still hold.
     const auto now = StampOf(target_);
@@ -374,6 +394,24 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     Error failure = LastError();
     failure.kept_copy = temporary_;
     return failure;
+}
+
+// Windows has no flush of a whole volume that an ordinary user may call.
+std::optional<GroupFlush> GroupFlush::For(const Path&) {
+    return std::nullopt;
+}
+
+GroupFlush::GroupFlush(GroupFlush&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+
+GroupFlush::~GroupFlush() = default;
+
+bool GroupFlush::Flush(std::span<ReplacementFile* const>) {
+    return false;
+}
+
+bool IsOutOfSpace(const Error& error) {
+    constexpr DWORD kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack
+    return error.code == ERROR_DISK_FULL || error.code == ERROR_HANDLE_DISK_FULL || error.code == kDiskQuotaExceeded;
 }
 
 void AbandonWaits() {

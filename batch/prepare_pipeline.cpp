@@ -1,0 +1,132 @@
+#include "batch/prepare_pipeline.h"
+
+#include <algorithm>
+
+namespace {
+
+// Workers that flush file by file mostly wait for the disk, and the waits of several overlap; with one
+// flush for a group they mostly use the processor, which the thread that replaces files shares.
+std::size_t WorkerCount(bool group_flush) {
+    return group_flush ? 2 : 4;
+}
+
+}  // namespace
+
+PreparePipeline::PreparePipeline(std::u16string_view head, std::u16string_view tail, const platform::Path& folder,
+                                 const FileList& files, std::size_t first, std::stop_token stop)
+    : files_(files),
+      head_(head),
+      tail_(tail),
+      forward_stop_(std::move(stop), std::function<void()>([this] { stop_.request_stop(); })),
+      group_flush_(platform::GroupFlush::For(folder)),
+      slots_(kDepth + 1),
+      next_(first),
+      head_index_(first) {
+    const std::uint64_t most_added = HeadTailWriter(head_, tail_).MostAdded();
+    most_size_ahead_ = kMostAhead > most_added ? kMostAhead - most_added : 0;
+    const std::size_t count = std::min(WorkerCount(group_flush_.has_value()), files.size() - first);
+    workers_.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        workers_.emplace_back([this](std::stop_token) { Work(stop_.get_token()); });
+    }
+}
+
+PreparePipeline::~PreparePipeline() {
+    stop_.request_stop();
+    workers_.clear();  // joins them; the slots then remove the temporary files left in them
+}
+
+void PreparePipeline::Work(std::stop_token stop) {
+    HeadTailWriter writer(head_, tail_, stop);
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        room_.wait(lock, stop, [&] { return next_ >= files_.size() || next_ - head_index_ < kDepth; });
+        if (stop.stop_requested() || next_ >= files_.size()) {
+            return;
+        }
+        const std::size_t index = next_++;
+        Slot& slot = SlotOf(index);
+        if (files_[index].size > most_size_ahead_) {
+            slot.state = State::InHand;  // copied at its turn, where its progress shows
+            ready_.notify_all();
+            continue;
+        }
+        slot.state = State::Working;
+        const bool flush_each = !group_flush_;
+        lock.unlock();
+        auto prepared = writer.Prepare(files_[index].path, {}, most_size_ahead_, true);
+        platform::Status flushed;
+        if (prepared.ok() && flush_each) {
+            flushed = prepared.value().output.Flush();
+        }
+        lock.lock();
+        if (prepared.ok() && flushed.ok()) {
+            slot.file.emplace(std::move(prepared.value()));
+            slot.flushed = flush_each;
+            slot.state = State::Prepared;
+        } else {
+            slot.state = State::Failed;  // its temporary file is gone with `prepared`
+        }
+        ready_.notify_all();
+    }
+}
+
+PreparePipeline::Turn PreparePipeline::Take(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    Slot& slot = SlotOf(index);
+    const auto settled = [&] { return slot.state != State::Waiting && slot.state != State::Working; };
+    if (!ready_.wait(lock, stop_.get_token(), settled)) {
+        return {};
+    }
+    if (slot.state == State::Prepared && !slot.flushed) {
+        FlushForTurn(lock, slot);
+    }
+    Turn turn;
+    turn.failed = slot.state == State::Failed;
+    if (slot.state == State::Prepared) {
+        turn.prepared.emplace(std::move(*slot.file));
+    }
+    slot.file.reset();
+    slot.state = State::Waiting;
+    slot.flushed = false;
+    head_index_ = index + 1;
+    room_.notify_all();
+    return turn;
+}
+
+// Flushes the file whose turn it is, together with every other file prepared and not yet flushed where the
+// system has one flush for them all. After a group flush that reports a failure, which may have been
+// another program's, each file is flushed on its own, which tells whose it was.
+void PreparePipeline::FlushForTurn(std::unique_lock<std::mutex>& lock, Slot& slot) {
+    if (group_flush_) {
+        std::vector<Slot*> group;
+        std::vector<platform::ReplacementFile*> outputs;
+        for (std::size_t i = head_index_; i < next_; ++i) {
+            Slot& other = SlotOf(i);
+            if (other.state == State::Prepared && !other.flushed) {
+                group.push_back(&other);
+                outputs.push_back(&other.file->output);
+            }
+        }
+        // Prepared slots are the taking thread's until it takes them: no worker touches them meanwhile.
+        lock.unlock();
+        const bool flushed = group_flush_->Flush(outputs);
+        lock.lock();
+        if (flushed) {
+            for (Slot* member : group) {
+                member->flushed = true;
+            }
+            return;
+        }
+        group_flush_.reset();
+    }
+    lock.unlock();
+    const auto flushed = slot.file->output.Flush();
+    lock.lock();
+    if (flushed.ok()) {
+        slot.flushed = true;
+    } else {
+        slot.file.reset();
+        slot.state = State::Failed;
+    }
+}

@@ -20,19 +20,23 @@ using namespace std::chrono_literals;
 constexpr std::uint64_t kSize = 3 * kMiB + 17;  // the victim's, copied in four chunks
 constexpr std::u16string_view kAnyReason = u"(the system's)";
 
-// A folder of three files, "before.txt", "victim.txt" and "after.txt", and one elsewhere for the other
-// program. The small files hold "small"; the victim holds the pattern. Which of the small files the run
-// visits before the victim depends on the listing order, which the run's reports tell.
+// A folder of 40 small files holding "small" and "victim.txt" holding the pattern, and one elsewhere for the
+// other program. Which of the small files the run visits before the victim depends on the listing order,
+// which the run's reports tell; those after it are prepared ahead while the victim is copied.
 struct RaceFolder {
     RaceFolder() {
-        folder.Write(u"before.txt", "small");
+        for (char16_t i = 0; i < 40; ++i) {
+            small.push_back(folder.Write(
+                u"s" + std::u16string{char16_t(u'a' + i / 10), char16_t(u'0' + i % 10)} + u".txt", "small"));
+        }
         WritePattern(victim, kSize);
-        folder.Write(u"after.txt", "small");
     }
 
     TestFolder folder;
     TestFolder elsewhere;
+    std::vector<fs::path> small;
     fs::path victim = folder / u"victim.txt";
+    std::vector<fs::path> visited;              // files in the order of the run's reports
     std::optional<ChildProcess> other_program;  // when the other program is a process of its own
 };
 
@@ -51,14 +55,17 @@ struct Race {
     std::function<void(RaceFolder&)> act;
     std::u16string_view reason;     // why the run stops at the victim; empty: it completes
     std::optional<Content> victim;  // what the victim then holds, read through a link; nothing: it is gone
+    std::string later = "small";    // what the small files after the victim hold once the other program acted
 };
 
 // What another program does when it saves a file safely: write a new file, then rename it over the old.
+void Save(RaceFolder& race, const fs::path& path, const std::string& content) {
+    WriteBytes(race.elsewhere / u"saved.new", content);
+    fs::rename(race.elsewhere / u"saved.new", path);
+}
+
 auto ReplaceBy(std::string content) {
-    return [=](RaceFolder& race) {
-        WriteBytes(race.elsewhere / u"saved.new", content);
-        fs::rename(race.elsewhere / u"saved.new", race.victim);
-    };
+    return [=](RaceFolder& race) { Save(race, race.victim, content); };
 }
 
 #ifdef _WIN32
@@ -104,6 +111,17 @@ const Race kRaces[] = {
          SetWriteTime(race.victim, stamp);
      },
      messages::kChangedMeanwhile, Content{std::string(kSize, '#')}},
+    {"the files after it saved anew while it is copied, most of them prepared already: each rewritten as it is "
+     "at its turn",
+     kMiB,
+     [](RaceFolder& race) {
+         for (const auto& path : race.small) {
+             if (std::find(race.visited.begin(), race.visited.end(), path) == race.visited.end()) {
+                 Save(race, path, "other");
+             }
+         }
+     },
+     u"", kNew, "other"},
     {"hard-linked before its turn", 0, kHardLink, messages::kHardLinked, kOld},
     {"hard-linked while copied", 2 * kMiB, kHardLink, messages::kChangedMeanwhile, kOld},
 #ifdef _WIN32
@@ -125,7 +143,7 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
         SCOPED_TRACE(race_case.what);
         RaceFolder race;
         bool acted = false;
-        std::vector<fs::path> visited;
+        auto& visited = race.visited;
         RecordingView view(race.folder.path().u16string(), u"H", u"T", [&](const BatchProgress& progress) {
             if (visited.empty() || visited.back() != progress.current_file) {
                 visited.push_back(progress.current_file);
@@ -147,7 +165,7 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
             EXPECT_TRUE(Stopped(view.messages, turn - visited.begin(), race.victim,
                                 race_case.reason == kAnyReason ? u"" : race_case.reason));
         }
-        std::vector<std::u16string> names{u"after.txt", u"before.txt"};
+        std::vector<std::u16string> names;
         if (race_case.victim) {
             EXPECT_TRUE(
                 HoldsPattern(race.victim, race_case.victim->before, race_case.victim->size, race_case.victim->after));
@@ -155,11 +173,14 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
         } else {
             EXPECT_FALSE(fs::exists(fs::symlink_status(race.victim)));
         }
-        for (const auto& other : {race.folder / u"before.txt", race.folder / u"after.txt"}) {
-            const bool rewritten = went_on || std::find(visited.begin(), turn, other) != turn;
-            EXPECT_EQ(ReadBytes(other), rewritten ? "H\r\nsmall\r\nT" : "small") << other;
+        for (const auto& other : race.small) {
+            const bool before = std::find(visited.begin(), turn, other) != turn;
+            const std::string content = before ? "small" : race_case.later;
+            EXPECT_EQ(ReadBytes(other), went_on || before ? "H\r\n" + content + "\r\nT" : content) << other;
+            names.push_back(other.filename().u16string());
         }
-        EXPECT_EQ(NamesIn(race.folder.path()), names);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(NamesIn(race.folder.path()), names) << "a temporary file is left";
     }
 }
 

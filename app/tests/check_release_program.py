@@ -12,6 +12,8 @@ import pefile
 
 PROGRAM, ICON_FILE = sys.argv[1], sys.argv[2]
 ALLOWED_IMPORTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "allowed_imports.txt")
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "version.h")) as f:
+    MAJOR, MINOR = (int(n) for n in re.findall(r"^#define VARNOTTA_VERSION_(?:MAJOR|MINOR) (\d+)$", f.read(), re.M))
 
 
 def resources(pe, type_id):
@@ -35,7 +37,7 @@ class ReleaseProgram(unittest.TestCase):
         self.assertEqual(self.pe.FILE_HEADER.Machine, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"])
         self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
 
-    def test_asks_for_windows_7_and_imports_only_reviewed_system_functions(self):
+    def test_asks_for_windows_7_imports_only_reviewed_system_functions_and_bears_no_time_stamp(self):
         allowed, dll = set(), None
         with open(ALLOWED_IMPORTS) as f:
             for line in (line.strip() for line in f):
@@ -49,14 +51,15 @@ class ReleaseProgram(unittest.TestCase):
                 header = pe.OPTIONAL_HEADER
                 self.assertEqual((header.MajorSubsystemVersion, header.MinorSubsystemVersion), (6, 1))
                 self.assertEqual((header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion), (6, 1))
+                self.assertEqual(pe.FILE_HEADER.TimeDateStamp, 0)  # the release build's: no link time stamp
                 imported = {f"{entry.dll.decode().lower()}!{(item.name or b'#%d' % item.ordinal).decode()}"
                             for entry in pe.DIRECTORY_ENTRY_IMPORT for item in entry.imports}
                 self.assertEqual(sorted(imported - allowed), [], "not reviewed for Windows 7 SP1: allowed_imports.txt")
 
     def test_version_record(self):
         fixed = self.pe.VS_FIXEDFILEINFO[0]
-        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), (0x00010000, 0))
-        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), (0x00010000, 0))
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), (MAJOR << 16 | MINOR, 0))
+        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), (MAJOR << 16 | MINOR, 0))
         strings, translations = {}, []
         for info in self.pe.FileInfo[0]:
             if info.Key == b"StringFileInfo":
@@ -67,10 +70,12 @@ class ReleaseProgram(unittest.TestCase):
         self.assertEqual(translations, ["0x0804 0x04b0"])  # Chinese (PRC), Unicode
         self.assertEqual(list(strings), [b"080404B0"])
         table = strings[b"080404B0"]
-        self.assertEqual(table[b"FileVersion"], b"1.00")
-        self.assertEqual(table[b"ProductVersion"], b"1.00")
+        self.assertEqual(table[b"FileVersion"], b"%d.%d0" % (MAJOR, MINOR))  # 1.0 is "1.00"
+        self.assertEqual(table[b"ProductVersion"], table[b"FileVersion"])
         self.assertEqual(table[b"ProductName"], b"Varnotta")
         self.assertEqual(table[b"CompanyName"], b"www.varnotta.example")
+        self.assertEqual(table[b"OriginalFilename"], b"Varnotta.exe")  # its name in the release package
+        self.assertEqual(table[b"LegalCopyright"], b"Copyright (c) 2026 The Varnotta authors")
 
     def test_icon_is_the_32_by_32_24_bit_image_of_the_icon_file(self):
         with open(ICON_FILE, "rb") as f:

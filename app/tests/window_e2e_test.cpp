@@ -12,11 +12,13 @@
 #include <set>
 #include <string>
 
+#include "app/version.h"
 #include "window_driver.h"
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"Varnotta 1.0      www.varnotta.example";
+// The version is app/version.h's, the one place it is set.
+constexpr wchar_t kCaption[] = L"Varnotta " VARNOTTA_VERSION "      www.varnotta.example";
 constexpr wchar_t kHomePage[] = L"https://www.varnotta.example/";
 
 struct ExpectedControl {
@@ -137,7 +139,7 @@ class WindowTest : public ::testing::Test {
     std::unique_ptr<RunningProgram> Start(const std::wstring& program = EnvironmentText(L"VARNOTTA_PROGRAM"),
                                           const std::wstring& working_folder = Scratch()) {
         auto running = std::make_unique<RunningProgram>(program, working_folder, kCaption);
-        EXPECT_NE(running->window(), nullptr) << "no window captioned \"Varnotta 1.0      www.varnotta.example\"";
+        EXPECT_NE(running->window(), nullptr) << "no window captioned \"" << kCaption << "\"";
         return running;
     }
 

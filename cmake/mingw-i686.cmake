@@ -12,3 +12,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # SSE2 lets the UTF-8 check take sixteen bytes at a time; every processor Windows 8 and later runs on has it.
 set(CMAKE_C_FLAGS_INIT "-msse2")
 set(CMAKE_CXX_FLAGS_INIT "-msse2")
+# The release configuration (optimised, no debug information, no build path or time stamp in the programs)
+# is set where the build is configured: tools/package, which tools/test runs for build/win32.

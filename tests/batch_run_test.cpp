@@ -154,33 +154,4 @@ TEST(RunBatch, UnlistableFolderThatPassesTheTestIsReported) {
     EXPECT_EQ(folder.Read(u"plain.txt"), "abc");
 }
 
-// A folder whose path reaches the old 260-character limit of Windows or goes past it, where some of the
-// system's own functions cut paths short; the path is spelled as typed, with "/" and "..".
-TEST(RunBatch, FolderPathsOfAnyLength) {
-    TestFolder folder;
-    std::vector<std::filesystem::path> made;  // removed deepest first at the end: the test folder cannot
-    for (const std::size_t length : {240, 244, 246, 248, 250, 252, 254, 256, 258, 262, 300, 420}) {
-        SCOPED_TRACE(testing::Message() << "folder path of " << length << " characters");
-        std::u16string path = FolderText(folder);
-        while (path.size() < length) {
-            const std::size_t room = length - path.size() - 1;  // after the separator
-            path += room > 120 ? u"/" + std::u16string(100, u'x') : u"/" + std::u16string(room, u'y');
-            if (std::filesystem::create_directory(AnyLengthPath(path))) {
-                made.push_back(AnyLengthPath(path));
-            }
-        }
-        const auto file = AnyLengthPath(path + u"/a.txt");
-        WriteBytes(file, "abc");
-        std::filesystem::create_directory(AnyLengthPath(path + u"/sub"));
-        RecordingView view(path + u"/sub/..", u"H", u"T");
-        RunBatch(view);
-        EXPECT_EQ(view.messages, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
-        EXPECT_EQ(ReadBytes(file), "H\r\nabc\r\nT");
-        EXPECT_EQ(platform::ListFolderFiles(path).value().size(), 1u) << "a temporary file is left";
-        std::filesystem::remove(file);
-        std::filesystem::remove(AnyLengthPath(path + u"/sub"));
-    }
-    std::for_each(made.rbegin(), made.rend(), [](const auto& path) { std::filesystem::remove(path); });
-}
-
 }  // namespace

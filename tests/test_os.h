@@ -10,7 +10,3 @@ void MakeHidden(const std::filesystem::path& path);
 bool MakeSystem(const std::filesystem::path& path);
 // The attribute bits (Windows) or mode bits (elsewhere) of the file.
 unsigned AttributesOf(const std::filesystem::path& path);
-
-// `path` in the form that the system's file functions take at any length (on Windows: \\?\ and backslashes),
-// for a test's own work on long paths.
-std::filesystem::path AnyLengthPath(const std::filesystem::path& path);

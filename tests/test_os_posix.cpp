@@ -21,7 +21,3 @@ unsigned AttributesOf(const std::filesystem::path& path) {
     }
     return info.st_mode;
 }
-
-std::filesystem::path AnyLengthPath(const std::filesystem::path& path) {
-    return path;
-}

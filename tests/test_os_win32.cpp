@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "tests/test_os.h"
@@ -31,10 +30,4 @@ unsigned AttributesOf(const std::filesystem::path& path) {
         throw std::runtime_error("cannot read file attributes");
     }
     return attributes;
-}
-
-std::filesystem::path AnyLengthPath(const std::filesystem::path& path) {
-    std::wstring text = path.native();
-    std::replace(text.begin(), text.end(), L'/', L'\\');
-    return text.starts_with(L"\\\\?\\") ? text : L"\\\\?\\" + text;
 }

@@ -325,6 +325,16 @@ TEST_F(WindowTest, FoldersWithPathsAroundAndPastMaxPathAreRewritten) {
         PressOk(*program, box);
         EXPECT_EQ(ReadFileBytes(L"\\\\?\\" + folder + L"\\a.txt"), Ansi(L"头") + "\r\nabc");
     }
+    // A failure there names the file by its whole path.
+    const std::wstring file = NewLongFolder(320) + L"\\a.txt";
+    WriteFileBytes(L"\\\\?\\" + file, "abc");
+    SetFileAttributesW((L"\\\\?\\" + file).c_str(), FILE_ATTRIBUTE_READONLY);
+    SetTextOf(controls.text1, file.substr(0, file.size() - 6));
+    Click(controls.command3);
+    const ModalWindow box = program->WaitForModal();
+    EXPECT_EQ(MessageBoxText(box),
+              L"处理中断，已完成 0 个文件，其余文件未改动。\r\n" + file + L"\r\n" + SystemText(ERROR_ACCESS_DENIED));
+    PressOk(*program, box);
 }
 
 TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {

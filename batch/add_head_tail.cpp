@@ -1,6 +1,7 @@
 #include "batch/add_head_tail.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "batch/messages.h"
 #include "batch/trim.h"
@@ -53,9 +54,12 @@ const HeadTailWriter::Framing* HeadTailWriter::FramingFor(FileEncoding encoding)
 }
 
 // A byte-order mark decides. Without one, the file is UTF-8 when all of it is valid UTF-8 with at least
-// one non-ASCII character, and ANSI otherwise; an empty file is ANSI.
-platform::Result<FileEncoding> HeadTailWriter::ChooseEncoding(const platform::InputFile& input, std::string_view start,
-                                                              std::uint64_t size) {
+// one non-ASCII character, and ANSI otherwise; an empty file is ANSI. The file's first chunk, `start`, settles
+// it unless it is valid UTF-8 and more follows, while head and tail would differ in ANSI and UTF-8: then the
+// answer is what the start suggests, and `pending` holds the check of the start, to be carried on over the
+// rest of the file, which confirms the guess or overturns it.
+FileEncoding HeadTailWriter::GuessEncoding(std::string_view start, std::uint64_t size,
+                                           std::optional<PendingCheck>& pending) {
     if (const auto mark = FindByteOrderMark(start)) {
         return mark->encoding;
     }
@@ -69,19 +73,37 @@ platform::Result<FileEncoding> HeadTailWriter::ChooseEncoding(const platform::In
     }
     Utf8Check check;
     check.Feed(start);
+    if (!check.valid_so_far() || start.size() == size) {
+        return Verdict(check);
+    }
+    pending.emplace(PendingCheck{check, start.size()});
+    return check.saw_non_ascii() ? FileEncoding::Utf8 : FileEncoding::Ansi;  // a character may go on past the start
+}
+
+FileEncoding HeadTailWriter::Verdict(const Utf8Check& check) {
+    return check.Finish() && check.saw_non_ascii() ? FileEncoding::Utf8 : FileEncoding::Ansi;
+}
+
+// Carries the check on over the rest of the file, up to `size` or the first byte that is not UTF-8; gives
+// up when `cancel` asks it to.
+platform::Result<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFile& input, std::uint64_t size,
+                                                         PendingCheck& pending, std::stop_token cancel) {
     scan_buffer_.resize(kChunkSize);
-    for (std::uint64_t offset = start.size(); check.valid_so_far() && offset < size;) {
-        auto read = input.ReadAt(offset, scan_buffer_.data(), scan_buffer_.size());
+    while (pending.check.valid_so_far() && pending.offset < size) {
+        if (stop_.stop_requested() || cancel.stop_requested()) {
+            return OwnError(u"");  // the run is ending: the caller says nothing of this file
+        }
+        auto read = input.ReadAt(pending.offset, scan_buffer_.data(), scan_buffer_.size());
         if (!read.ok()) {
             return read.error();
         }
         if (read.value() == 0) {
             break;
         }
-        check.Feed(std::string_view(scan_buffer_.data(), read.value()));
-        offset += read.value();
+        pending.check.Feed(std::string_view(scan_buffer_.data(), read.value()));
+        pending.offset += read.value();
     }
-    return check.Finish() && check.saw_non_ascii() ? FileEncoding::Utf8 : FileEncoding::Ansi;
+    return Verdict(pending.check);
 }
 
 std::uint64_t HeadTailWriter::MostAdded() const {
@@ -110,6 +132,21 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
 
 platform::Result<PreparedFile> HeadTailWriter::Prepare(const platform::Path& path, const Progress& progress,
                                                        std::uint64_t max_size, bool nameless) {
+    std::optional<FileEncoding> known;
+    for (;;) {
+        std::optional<FileEncoding> overturned;
+        auto prepared = PrepareAs(path, progress, max_size, nameless, known, overturned);
+        if (!overturned) {
+            return prepared;
+        }
+        known = overturned;  // rarely: the rest of the file overturned what its start suggested; once more
+    }
+}
+
+platform::Result<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, const Progress& progress,
+                                                         std::uint64_t max_size, bool nameless,
+                                                         std::optional<FileEncoding> known,
+                                                         std::optional<FileEncoding>& overturned) {
     std::optional<platform::InputFile> input;
     if (auto opened = platform::InputFile::Open(path); opened.ok()) {
         input.emplace(std::move(opened.value()));
@@ -141,11 +178,18 @@ platform::Result<PreparedFile> HeadTailWriter::Prepare(const platform::Path& pat
         return OwnError(messages::kChangedMeanwhile);  // the file shrank since it was opened
     }
     const std::string_view start(buffer_.data(), first.value());
-    const auto encoding = ChooseEncoding(*input, start, size);
-    if (!encoding.ok()) {
-        return encoding.error();
+    std::optional<PendingCheck> pending;
+    FileEncoding encoding = known ? *known : GuessEncoding(start, size, pending);
+    const Framing* framing = FramingFor(encoding);
+    if (!framing && pending) {  // the guess cannot hold the texts: settle it before anything is written
+        const auto settled = CheckRest(*input, size, *pending, {});
+        if (!settled.ok()) {
+            return settled.error();
+        }
+        encoding = settled.value();
+        framing = FramingFor(encoding);
+        pending.reset();
     }
-    const Framing* framing = FramingFor(encoding.value());
     if (!framing) {
         return OwnError(messages::kUnencodable);
     }
@@ -166,12 +210,32 @@ platform::Result<PreparedFile> HeadTailWriter::Prepare(const platform::Path& pat
     if (progress) {
         progress(start.size());
     }
+    // The rest of the check runs on another thread, beside the copy and its flush, so that it costs next to
+    // no time; it gives up when this function returns early.
+    platform::Result<FileEncoding> checked = encoding;
+    std::optional<std::jthread> checker;
+    if (pending) {
+        checker.emplace([&](std::stop_token cancel) { checked = CheckRest(*input, size, *pending, cancel); });
+    }
     if (!whole) {
         if (auto copied = CopyRest(*input, start.size(), size, output.value(), progress); !copied.ok()) {
             return copied.error();
         }
         if (auto written = output.value().Write(framing->after); !written.ok()) {
             return written.error();
+        }
+    }
+    if (checker) {
+        if (auto flushed = output.value().Flush(); !flushed.ok()) {
+            return flushed.error();
+        }
+        checker->join();
+        if (!checked.ok()) {
+            return checked.error();
+        }
+        if (checked.value() != encoding) {
+            overturned = checked.value();
+            return OwnError(u"");
         }
     }
     return PreparedFile{std::move(output.value()), stamp};  // the file closes here: Windows replaces no open file

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "batch/text_encoding.h"
+#include "batch/utf8_check.h"
 #include "platform/file_system.h"
 #include "platform/result.h"
 
@@ -51,9 +52,20 @@ class HeadTailWriter {
         bool operator==(const Framing&) const = default;
     };
 
+    // The check for UTF-8 of a file whose encoding its start left open, done up to `offset`.
+    struct PendingCheck {
+        Utf8Check check;
+        std::uint64_t offset;
+    };
+
+    platform::Result<PreparedFile> PrepareAs(const platform::Path& path, const Progress& progress,
+                                             std::uint64_t max_size, bool nameless, std::optional<FileEncoding> known,
+                                             std::optional<FileEncoding>& overturned);
     const Framing* FramingFor(FileEncoding encoding);
-    platform::Result<FileEncoding> ChooseEncoding(const platform::InputFile& input, std::string_view start,
-                                                  std::uint64_t size);
+    FileEncoding GuessEncoding(std::string_view start, std::uint64_t size, std::optional<PendingCheck>& pending);
+    static FileEncoding Verdict(const Utf8Check& check);
+    platform::Result<FileEncoding> CheckRest(const platform::InputFile& input, std::uint64_t size,
+                                             PendingCheck& pending, std::stop_token cancel);
     platform::Status CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
                               platform::ReplacementFile& output, const Progress& progress);
 

@@ -86,6 +86,9 @@ TEST(AddHeadTail, LargeFilesAreCopiedWholeAndJudgedWhole) {
     EXPECT_EQ(Rewrite(u"头", u"尾", tainted), "\xCD\xB7\r\n" + tainted + "\r\n\xCE\xB2");
     const std::string ascii(5 * (1 << 20) + 7, 'a');
     EXPECT_EQ(Rewrite(u"H", u"T", ascii), "H\r\n" + ascii + "\r\nT");
+    const std::string late = std::string(2 << 20, 'a') + "\xE4\xB8\xAD";  // UTF-8 only past the first read
+    EXPECT_EQ(Rewrite(u"头", u"尾", late), "\xE5\xA4\xB4\r\n" + late + "\r\n\xE5\xB0\xBE");
+    EXPECT_EQ(Rewrite(u"\U0001F600", u"", late), "\xF0\x9F\x98\x80\r\n" + late);  // which ANSI could not hold
 }
 
 #ifdef _WIN32

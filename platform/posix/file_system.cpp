@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "platform/posix/system_error.h"
@@ -184,6 +185,24 @@ bool FlushesThroughSyncfs(const struct statfs& info) {
     constexpr unsigned long kTmpfs = 0x01021994;  // nothing to flush
     const auto type = static_cast<unsigned long>(info.f_type);
     return type == kExt || type == kXfs || type == kBtrfs || type == kTmpfs;
+}
+
+// The data in the page cache that waits to be written to any disk, in bytes; 0 when the system does not say.
+std::uint64_t UnwrittenBytes() {
+    const UniqueFd fd(::open("/proc/meminfo", O_RDONLY | O_CLOEXEC));
+    char text[4096];
+    const ssize_t length = fd.get() < 0 ? -1 : ::read(fd.get(), text, sizeof text - 1);
+    if (length <= 0) {
+        return 0;
+    }
+    text[length] = '\0';
+    std::uint64_t kib = 0;
+    for (const char* field : {"\nDirty:", "\nWriteback:"}) {
+        if (const char* found = std::strstr(text, field)) {
+            kib += std::strtoull(found + std::strlen(field), nullptr, 10);
+        }
+    }
+    return kib * 1024;
 }
 
 }  // namespace
@@ -497,7 +516,10 @@ GroupFlush::~GroupFlush() {
 }
 
 bool GroupFlush::Flush(std::span<ReplacementFile* const> files) {
-    if (::syncfs(static_cast<int>(handle_)) != 0) {
+    // syncfs also waits for all that other programs wrote: with much of that about, flushing file by file
+    // is quicker.
+    constexpr std::uint64_t kMostUnwritten = std::uint64_t{256} << 20;
+    if (UnwrittenBytes() > kMostUnwritten || ::syncfs(static_cast<int>(handle_)) != 0) {
         return false;
     }
     for (ReplacementFile* file : files) {

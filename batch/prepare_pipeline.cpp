@@ -27,7 +27,11 @@ PreparePipeline::PreparePipeline(std::u16string_view head, std::u16string_view t
     const std::size_t count = std::min(WorkerCount(group_flush_.has_value()), files.size() - first);
     workers_.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        workers_.emplace_back([this](std::stop_token) { Work(stop_.get_token()); });
+        // A worker's own stop, as when it is destroyed, stops them all.
+        workers_.emplace_back([this](std::stop_token own) {
+            const std::stop_callback relay(own, [this] { stop_.request_stop(); });
+            Work(stop_.get_token());
+        });
     }
 }
 

@@ -1,13 +1,18 @@
 #include "batch/prepare_pipeline.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 
-// Workers that flush file by file mostly wait for the disk, and the waits of several overlap; with one
-// flush for a group they mostly use the processor, which the thread that replaces files shares.
+// Workers that flush file by file mostly wait for the disk, and the waits of several overlap. With one
+// flush for a group they mostly use the processor, so one core is left to the thread that replaces files.
 std::size_t WorkerCount(bool group_flush) {
-    return group_flush ? 2 : 4;
+    if (!group_flush) {
+        return 4;
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp<std::size_t>(cores > 1 ? cores - 1 : 1, 1, 4);
 }
 
 }  // namespace

@@ -9,7 +9,8 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# SSE2 lets the UTF-8 check take sixteen bytes at a time; every processor Windows 8 and later runs on has it.
+# SSE2 lets the UTF-8 check take sixteen bytes at a time. The program therefore needs a processor with SSE2
+# (Windows 8 and later need one anyway; on Windows 7 it is the one thing beyond the system it asks for).
 set(CMAKE_C_FLAGS_INIT "-msse2")
 set(CMAKE_CXX_FLAGS_INIT "-msse2")
 # The release configuration (optimised, no debug information, no build path or time stamp in the programs)

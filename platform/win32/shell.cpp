@@ -36,7 +36,7 @@ HMODULE LoadSkinModule() {
     if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {
         return module;
     }
-    // Systems without the safe search flags (Vista and 7 before their update): ask for full paths instead.
+    // Windows 7 without update KB2533623 has no safe search flags: ask for full paths instead.
     const std::u16string beside_program = ProgramFolder() + u"\\SkinH_VB6.dll";
     module = LoadLibraryExW(Wide(beside_program), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module != nullptr) {

@@ -1,4 +1,6 @@
-// The window program end to end: started as a user starts it, driven only through its windows.
+// The window program end to end: started as a user starts it and driven from outside only through its windows,
+// the way a user does: windows found by caption, texts read and set, buttons and keys pressed. Nothing here
+// knows the program's code.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,15 +9,21 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/version.h"
-#include "window_driver.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 // The version is app/version.h's, the one place it is set.
 constexpr wchar_t kCaption[] = L"Varnotta " VARNOTTA_VERSION "      www.varnotta.example";
@@ -23,11 +31,11 @@ constexpr wchar_t kHomePage[] = L"https://www.varnotta.example/";
 
 struct ExpectedControl {
     const wchar_t* window_class;
-    const wchar_t* caption;        // empty for the text boxes, which are found by tab order
-    int left, top, width, height;  // twips
+    const wchar_t* caption;         // empty for the text boxes
+    LONG left, top, width, height;  // twips
 };
 
-// Listed in tab order.
+// The window's children in the order they are stacked, which is also the order Tab visits those it stops at.
 constexpr std::array<ExpectedControl, 10> kExpected{{
     {L"Edit", L"", 1320, 360, 3855, 285},
     {L"Button", L"浏 览", 5400, 360, 1215, 375},
@@ -41,6 +49,21 @@ constexpr std::array<ExpectedControl, 10> kExpected{{
     {L"Button", L"退 出", 5400, 2760, 1215, 375},
 }};
 
+// Polls `done` until it holds or `limit` passes; true when it held.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    for (const auto end = std::chrono::steady_clock::now() + limit; !done(); std::this_thread::sleep_for(50ms)) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring EnvironmentText(const wchar_t* name) {
+    const wchar_t* value = _wgetenv(name);
+    return value != nullptr ? value : L"";
+}
+
 std::wstring Scratch() {
     return EnvironmentText(L"VARNOTTA_E2E_FOLDER");
 }
@@ -52,8 +75,119 @@ int Dpi() {
 }
 
 // Where a length in twips must land in pixels: 1440 twips to an inch, so twips / 15 at 96 DPI.
-int Pixels(int twips) {
+LONG Pixels(LONG twips) {
     return MulDiv(twips, Dpi(), 1440);
+}
+
+// Text of a window of another process (WM_GETTEXT, which the system carries across processes).
+std::wstring TextOf(HWND window) {
+    std::wstring text(32768, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             5000, &copied)) {
+        return L"<no answer>";
+    }
+    text.resize(copied);
+    return text;
+}
+
+void SetTextOf(HWND window, const std::wstring& text) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &result);
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
+    }
+    return children;
+}
+
+// A button press as the button itself performs it; posted, since the click may open a modal box.
+void Click(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+// Keys and characters, posted to the program's message queue as the keyboard would deliver them.
+void PressKey(HWND window, UINT virtual_key) {
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(window, WM_KEYDOWN, virtual_key, scan | 1);
+    PostMessageW(window, WM_KEYUP, virtual_key, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+}
+
+void TypeText(HWND window, const std::wstring& text) {
+    for (const wchar_t character : text) {
+        PostMessageW(window, WM_CHAR, character, 1);
+    }
+}
+
+bool WaitToClose(HWND window, std::chrono::milliseconds limit = 10s) {
+    return WaitUntil([&] { return !IsWindowVisible(window); }, limit);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<cannot open>";
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream(std::filesystem::path(path), std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Encode(const std::wstring& text, UINT code_page = 936) {
+    const int size =
+        WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+// Names of the files in the order the file system lists the folder, as a program enumerating it sees them.
+std::vector<std::wstring> ListingOrder(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            names.push_back(entry.path().filename().wstring());
+        }
+    }
+    return names;
+}
+
+// Saves the screen area of `window` as a 24-bit BMP file.
+bool SaveWindowPicture(HWND window, const std::wstring& path) {
+    RECT area{};
+    GetWindowRect(window, &area);
+    const LONG width = area.right - area.left, height = area.bottom - area.top;
+    // Bottom row first, as a BMP file stores it; rows padded to four bytes.
+    const DWORD size = ((static_cast<DWORD>(width) * 3 + 3) & ~DWORD{3}) * static_cast<DWORD>(height);
+    BITMAPINFOHEADER header{sizeof header, width, height, 1, 24, BI_RGB, size, 0, 0, 0, 0};
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    const HBITMAP bitmap =
+        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    const bool copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header;
+    const BITMAPFILEHEADER file_header{0x4D42, offset + size, 0, 0, offset};  // "BM"
+    std::ofstream file(std::filesystem::path(path), std::ios::binary);
+    file.write(reinterpret_cast<const char*>(&file_header), sizeof file_header);
+    file.write(reinterpret_cast<const char*>(&header), sizeof header);
+    file.write(static_cast<const char*>(bits), size);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return copied && file.good();
 }
 
 // A new, empty folder under the scratch folder.
@@ -78,111 +212,166 @@ std::wstring NewLongFolder(int length) {
     return folder;
 }
 
-// The line height and the width of `character` in a regular font of this face and height.
-SIZE TextCellOf(const wchar_t* face, int height, wchar_t character) {
-    LOGFONTW wanted{};
-    wanted.lfHeight = height;
-    wanted.lfWeight = FW_NORMAL;
-    wanted.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
-    const HFONT font = CreateFontIndirectW(&wanted);
-    const HDC screen = GetDC(nullptr);
-    const HGDIOBJ previous = SelectObject(screen, font);
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(screen, &metrics);
-    SIZE extent{};
-    GetTextExtentPoint32W(screen, &character, 1, &extent);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
-    DeleteObject(font);
-    return SIZE{extent.cx, metrics.tmHeight};
-}
-
-std::string Ansi(const std::wstring& text) {
-    return Encode(text, 936);
-}
-
 std::wstring SystemText(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result(text, length);
-    LocalFree(text);
-    while (!result.empty() && (result.back() == L'\r' || result.back() == L'\n' || result.back() == L' ')) {
-        result.pop_back();
-    }
-    return result;
+    wchar_t text[512] = {};
+    std::wstring result(text, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                             0, text, 512, nullptr));
+    return result.erase(result.find_last_not_of(L"\r\n ") + 1);
 }
 
-// The program's ten controls, found as a user finds them: buttons and labels by caption, text boxes by
-// their place in the tab order.
-struct Controls {
-    HWND text1, text2, text3, command1, command2, command3, command4;
+// Waits for a message box and checks that it is the program's plain one: its title, one OK button, no icon.
+std::wstring MessageBoxText(HWND box) {
+    if (box == nullptr) {
+        ADD_FAILURE() << "no message box appeared";
+        return {};
+    }
+    EXPECT_EQ(TextOf(box), L"Varnotta");
+    int buttons = 0;
+    for (const HWND child : ChildrenOf(box)) {
+        buttons += ClassOf(child) == L"Button" && IsWindowVisible(child);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
+            DWORD_PTR icon = 0;
+            SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+            EXPECT_EQ(icon, 0u) << "the box shows an icon";
+        }
+    }
+    EXPECT_EQ(buttons, 1);
+    EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+    const HWND text = GetDlgItem(box, 0xFFFF);
+    return text != nullptr ? TextOf(text) : L"<no text>";
+}
 
-    explicit Controls(const RunningProgram& program)
-        : command1(program.ChildWithCaption(L"浏 览")),
-          command2(program.ChildWithCaption(L"清 空")),
-          command3(program.ChildWithCaption(L"开 始")),
-          command4(program.ChildWithCaption(L"退 出")) {
-        const auto stops = program.TabStops();
-        text1 = stops.size() > 0 ? stops[0] : nullptr;
-        text2 = stops.size() > 2 ? stops[2] : nullptr;
-        text3 = stops.size() > 3 ? stops[3] : nullptr;
+void PressOk(HWND box) {
+    Click(GetDlgItem(box, IDOK));
+    EXPECT_TRUE(WaitToClose(box));
+}
+
+// The program started in its own process, its main window and the controls that take the focus, found as a
+// user finds them: in the order Tab visits them.
+struct Controls {
+    HWND text1, command1, text2, text3, command2, command3, command4;
+};
+
+class Program : public Controls {
+  public:
+    HWND window = nullptr;
+
+    // Starts `program` in `working_folder` and waits for its window to appear.
+    explicit Program(const std::wstring& program = EnvironmentText(L"VARNOTTA_PROGRAM"),
+                     const std::wstring& working_folder = Scratch()) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION process{};
+        std::wstring command_line = L"\"" + program + L"\"";
+        if (CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           working_folder.c_str(), &startup, &process)) {
+            CloseHandle(process.hThread);
+            process_ = process.hProcess;
+            WaitUntil([&] { return (window = FindWindowOf(process.dwProcessId)) != nullptr; }, 20s);
+        }
+        if (window == nullptr) {
+            ADD_FAILURE() << "no window captioned \"" << kCaption << "\"";
+            return;
+        }
+        thread_id_ = GetWindowThreadProcessId(window, nullptr);
+        std::vector<HWND> stops = TabStops();
+        stops.resize(7);
+        static_cast<Controls&>(*this) = {stops[0], stops[1], stops[2], stops[3], stops[4], stops[5], stops[6]};
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Closes the program if it still runs: modal boxes first, then the window; a program that will not go is ended.
+    ~Program() {
+        if (process_ == nullptr) {
+            return;
+        }
+        for (HWND modal; WaitForSingleObject(process_, 0) == WAIT_TIMEOUT && (modal = WaitForModal(0ms));) {
+            PostMessageW(modal, WM_CLOSE, 0, 0);
+            if (!WaitToClose(modal, 2s)) {
+                break;
+            }
+        }
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process_, 5000) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, 5000);
+        }
+        CloseHandle(process_);
     }
 
     std::array<HWND, 5> Locked() const { return {command1, command2, text2, text3, command3}; }
+
+    std::vector<HWND> TabStops() const {
+        std::vector<HWND> stops;
+        for (HWND stop = GetNextDlgTabItem(window, nullptr, FALSE); stop != nullptr && stops.size() <= 16;
+             stop = GetNextDlgTabItem(window, stop, FALSE)) {
+            if (!stops.empty() && stop == stops.front()) {
+                break;
+            }
+            stops.push_back(stop);
+        }
+        return stops;
+    }
+
+    HWND Focus() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread_id_, &info) ? info.hwndFocus : nullptr;
+    }
+
+    // Waits for a dialog or message box owned by the main window; null when none came.
+    HWND WaitForModal(std::chrono::milliseconds limit = 15s) const {
+        HWND modal = nullptr;
+        WaitUntil(
+            [&] {
+                while ((modal = FindWindowExW(nullptr, modal, L"#32770", nullptr)) != nullptr) {
+                    if (GetWindow(modal, GW_OWNER) == window && IsWindowVisible(modal)) {
+                        return true;
+                    }
+                }
+                return false;
+            },
+            limit);
+        return modal;
+    }
+
+    // Waits for the process to end; false on time-out.
+    bool WaitForExit(std::chrono::milliseconds limit, DWORD* exit_code = nullptr) const {
+        return process_ != nullptr &&
+               WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0 &&
+               (exit_code == nullptr || GetExitCodeProcess(process_, exit_code));
+    }
+
+  private:
+    static HWND FindWindowOf(DWORD process_id) {
+        HWND found = nullptr;
+        while ((found = FindWindowExW(nullptr, found, nullptr, kCaption)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(found, &owner);
+            if (owner == process_id && IsWindowVisible(found)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
+
+    HANDLE process_ = nullptr;
+    DWORD thread_id_ = 0;
 };
 
-class WindowTest : public ::testing::Test {
-  protected:
-    std::unique_ptr<RunningProgram> Start(const std::wstring& program = EnvironmentText(L"VARNOTTA_PROGRAM"),
-                                          const std::wstring& working_folder = Scratch()) {
-        auto running = std::make_unique<RunningProgram>(program, working_folder, kCaption);
-        EXPECT_NE(running->window(), nullptr) << "no window captioned \"" << kCaption << "\"";
-        return running;
+void ExpectEnabled(const std::array<HWND, 5>& controls, bool enabled) {
+    for (const HWND control : controls) {
+        EXPECT_EQ(IsWindowEnabled(control) != FALSE, enabled) << "control captioned \"" << TextOf(control) << '"';
     }
+}
 
-    // Waits for a message box and checks that it is the program's plain one: its title, one OK button, no icon.
-    static std::wstring MessageBoxText(const ModalWindow& box) {
-        if (box.window == nullptr) {
-            ADD_FAILURE() << "no message box appeared";
-            return {};
-        }
-        EXPECT_EQ(box.caption, L"Varnotta");
-        int buttons = 0;
-        for (const HWND child : box.children) {
-            if (ClassOf(child) == L"Button" && IsWindowVisible(child)) {
-                ++buttons;
-            }
-            const LONG style = GetWindowLongW(child, GWL_STYLE);
-            if (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
-                DWORD_PTR icon = 0;
-                SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
-                EXPECT_EQ(icon, 0u) << "the box shows an icon";
-            }
-        }
-        EXPECT_EQ(buttons, 1);
-        EXPECT_NE(box.ChildWithId(IDOK), nullptr);
-        const HWND text = box.ChildWithId(0xFFFF);
-        return text != nullptr ? TextOf(text) : L"<no text>";
-    }
-
-    static void PressOk(const RunningProgram& program, const ModalWindow& box) {
-        Click(box.ChildWithId(IDOK));
-        EXPECT_TRUE(program.WaitForModalToClose(box.window));
-    }
-
-    static void ExpectEnabled(const std::array<HWND, 5>& controls, bool enabled) {
-        for (const HWND control : controls) {
-            EXPECT_EQ(IsWindowEnabled(control) != FALSE, enabled) << "control captioned \"" << TextOf(control) << '"';
-        }
-    }
-};
-
-TEST_F(WindowTest, CaptionLayoutFontAndTabOrderAreExact) {
-    const auto program = Start();
-    const HWND window = program->window();
+TEST(Window, CaptionLayoutFontAndTabOrderAreExact) {
+    const Program program;
+    const HWND window = program.window;
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(TextOf(window), kCaption);
 
@@ -201,143 +390,130 @@ TEST_F(WindowTest, CaptionLayoutFontAndTabOrderAreExact) {
     EXPECT_NEAR(frame.left + frame.right, work_area.left + work_area.right, 1);
     EXPECT_NEAR(frame.top + frame.bottom, work_area.top + work_area.bottom, 1);
 
-    std::vector<HWND> children;
-    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        children.push_back(child);
-    }
+    const std::vector<HWND> children = ChildrenOf(window);
     ASSERT_EQ(children.size(), kExpected.size());
-
-    const Controls controls(*program);
-    const std::array<HWND, 3> text_boxes{controls.text1, controls.text2, controls.text3};
-    const std::array<std::size_t, 3> text_box_rows{0, 2, 3};
     for (std::size_t row = 0; row < kExpected.size(); ++row) {
         const ExpectedControl& expected = kExpected[row];
+        const HWND control = children[row];
         SCOPED_TRACE(testing::Message() << "row " << row);
-        HWND control = nullptr;
-        if (*expected.caption != L'\0') {
-            control = program->ChildWithCaption(expected.caption);
-        } else {
-            for (std::size_t i = 0; i < text_boxes.size(); ++i) {
-                if (text_box_rows[i] == row) {
-                    control = text_boxes[i];
-                }
-            }
-        }
-        ASSERT_NE(control, nullptr);
         EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), expected.window_class), 0) << ClassOf(control).c_str();
         EXPECT_EQ(TextOf(control), expected.caption);
         EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control));
-        const RECT place = RectIn(window, control);
-        EXPECT_EQ(place.left, Pixels(expected.left));
-        EXPECT_EQ(place.top, Pixels(expected.top));
-        EXPECT_EQ(place.right - place.left, Pixels(expected.width));
-        EXPECT_EQ(place.bottom - place.top, Pixels(expected.height));
+        RECT place{};
+        GetWindowRect(control, &place);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(
+            (std::array{place.left, place.top, place.right - place.left, place.bottom - place.top}),
+            (std::array{Pixels(expected.left), Pixels(expected.top), Pixels(expected.width), Pixels(expected.height)}));
     }
 
     // The folder box is one line; the head and tail boxes keep typed line breaks and scroll vertically.
-    EXPECT_FALSE(GetWindowLongW(controls.text1, GWL_STYLE) & ES_MULTILINE);
-    for (const HWND box : {controls.text2, controls.text3}) {
+    EXPECT_FALSE(GetWindowLongW(program.text1, GWL_STYLE) & ES_MULTILINE);
+    for (const HWND box : {program.text2, program.text3}) {
         const DWORD multi_line = ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL;
         EXPECT_EQ(GetWindowLongW(box, GWL_STYLE) & multi_line, multi_line);
     }
 
-    // Tab, pressed as keys, visits every control but the labels, in tab order, and comes round again.
-    const std::vector<HWND> tab_order{controls.text1,    controls.command1, controls.text2,   controls.text3,
-                                      controls.command2, controls.command3, controls.command4};
-    EXPECT_EQ(program->TabStops(), tab_order);
-    ASSERT_TRUE(WaitUntil([&] { return program->Focus() == controls.text1; }))
-        << "the folder box starts with the focus";
+    // Tab, pressed as keys, visits every control but the labels, in stacking order, and comes round again.
+    const std::vector<HWND> tab_order{children[0], children[1], children[2], children[3],
+                                      children[4], children[5], children[9]};
+    EXPECT_EQ(program.TabStops(), tab_order);
+    ASSERT_TRUE(WaitUntil([&] { return program.Focus() == program.text1; })) << "the folder box starts with the focus";
     for (std::size_t step = 1; step <= tab_order.size(); ++step) {
-        PressKey(program->Focus(), VK_TAB);
+        PressKey(program.Focus(), VK_TAB);
         const HWND expected = tab_order[step % tab_order.size()];
-        EXPECT_TRUE(WaitUntil([&] { return program->Focus() == expected; }, 3s))
+        EXPECT_TRUE(WaitUntil([&] { return program.Focus() == expected; }, 3s))
             << "Tab from stop " << step - 1 << " did not reach stop " << step % tab_order.size();
     }
-    EXPECT_EQ(TextOf(controls.text2), L"") << "Tab in a multi-line box must move on, not insert a tab";
+    EXPECT_EQ(TextOf(program.text2), L"") << "Tab in a multi-line box must move on, not insert a tab";
 
     // The head box draws its text in 宋体 9 point for this DPI: its line height and the width of a character
     // are those of that font.
-    SetTextOf(controls.text2, L"宋\r\n体");
+    const HFONT font = CreateFontW(-MulDiv(9, Dpi(), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0,
+                                   0, 0, 0, L"宋体");
+    const HDC screen = GetDC(nullptr);
+    const HGDIOBJ previous = SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    SIZE cell{};
+    GetTextMetricsW(screen, &metrics);
+    GetTextExtentPoint32W(screen, L"宋", 1, &cell);
+    DeleteObject(SelectObject(screen, previous));
+    ReleaseDC(nullptr, screen);
     const auto position = [&](int index) {
         DWORD_PTR packed = 0;
-        SendMessageTimeoutW(controls.text2, EM_POSFROMCHAR, index, 0, SMTO_ABORTIFHUNG, 5000, &packed);
+        SendMessageTimeoutW(program.text2, EM_POSFROMCHAR, index, 0, SMTO_ABORTIFHUNG, 5000, &packed);
         return POINT{static_cast<short>(LOWORD(packed)), static_cast<short>(HIWORD(packed))};
     };
-    const SIZE cell = TextCellOf(L"宋体", -MulDiv(9, Dpi(), 72), L'宋');
-    EXPECT_EQ(position(3).y - position(0).y, cell.cy) << "line height";
-    SetTextOf(controls.text2, L"宋体");
+    SetTextOf(program.text2, L"宋\r\n体");
+    EXPECT_EQ(position(3).y - position(0).y, metrics.tmHeight) << "line height";
+    SetTextOf(program.text2, L"宋体");
     EXPECT_EQ(position(1).x - position(0).x, cell.cx) << "character width";
-    SetTextOf(controls.text2, L"");
+    SetTextOf(program.text2, L"");
 
     Sleep(500);  // let the window finish painting before the picture
     EXPECT_TRUE(SaveWindowPicture(window, EnvironmentText(L"VARNOTTA_SCREENSHOT")));
 }
 
-TEST_F(WindowTest, EscAndEnterKeepTheWindowClearEmptiesTheBoxesBlankOrMissingPathsAreRefused) {
-    const auto program = Start();
-    const Controls controls(*program);
+TEST(Window, EscAndEnterKeepTheWindowClearEmptiesTheBoxesBlankOrMissingPathsAreRefused) {
+    const Program program;
     // Esc in any box, and Enter in the folder box, neither close the window nor touch what was typed.
-    for (const HWND box : {controls.text1, controls.text2, controls.text3}) {
+    for (const HWND box : {program.text1, program.text2, program.text3}) {
         TypeText(box, L"abc");
         PressKey(box, VK_ESCAPE);
     }
-    PressKey(controls.text1, VK_RETURN);
+    PressKey(program.text1, VK_RETURN);
     EXPECT_TRUE(WaitUntil(
-        [&] { return TextOf(controls.text1) + TextOf(controls.text2) + TextOf(controls.text3) == L"abcabcabc"; }));
-    EXPECT_EQ(program->WaitForModal(2s).window, nullptr) << "Enter in the folder box opened a box";
-    ASSERT_TRUE(IsWindow(program->window())) << "the window closed";
-    Click(controls.command2);
+        [&] { return TextOf(program.text1) + TextOf(program.text2) + TextOf(program.text3) == L"abcabcabc"; }));
+    EXPECT_EQ(program.WaitForModal(2s), nullptr) << "Enter in the folder box opened a box";
+    ASSERT_TRUE(IsWindow(program.window)) << "the window closed";
+    Click(program.command2);
     EXPECT_TRUE(WaitUntil([&] {
-        return TextOf(controls.text1).empty() && TextOf(controls.text2).empty() && TextOf(controls.text3).empty();
+        return TextOf(program.text1).empty() && TextOf(program.text2).empty() && TextOf(program.text3).empty();
     }));
 
     // Refused paths do not lock anything, not even while the message is up.
-    for (const std::wstring& path : {std::wstring(), std::wstring(L"   ")}) {
-        SetTextOf(controls.text1, path);
-        Click(controls.command3);
-        const ModalWindow box = program->WaitForModal();
-        EXPECT_EQ(MessageBoxText(box), L"请先设定路径！") << "for \"" << path << '"';
-        ExpectEnabled(controls.Locked(), true);
-        PressOk(*program, box);
-        EXPECT_TRUE(WaitUntil([&] { return program->Focus() == controls.command3; }, 3s))
+    const std::pair<std::wstring, std::wstring> refused[] = {
+        {L"", L"请先设定路径！"}, {L"   ", L"请先设定路径！"}, {Scratch() + L"\\no such folder\\", L"该路径不存在！"}};
+    for (const auto& [path, message] : refused) {
+        SCOPED_TRACE(testing::Message() << "folder \"" << path << '"');
+        SetTextOf(program.text1, path);
+        Click(program.command3);
+        const HWND box = program.WaitForModal();
+        EXPECT_EQ(MessageBoxText(box), message);
+        ExpectEnabled(program.Locked(), true);
+        PressOk(box);
+        EXPECT_TRUE(WaitUntil([&] { return program.Focus() == program.command3; }, 3s))
             << "the focus did not come back to Start";
     }
-    SetTextOf(controls.text1, Scratch() + L"\\no such folder\\");
-    Click(controls.command3);
-    const ModalWindow box = program->WaitForModal();
-    EXPECT_EQ(MessageBoxText(box), L"该路径不存在！");
-    ExpectEnabled(controls.Locked(), true);
-    PressOk(*program, box);
 }
 
-TEST_F(WindowTest, FoldersWithPathsAroundAndPastMaxPathAreRewritten) {
-    const auto program = Start();
-    const Controls controls(*program);
-    SetTextOf(controls.text2, L"头");
+TEST(Window, FoldersWithPathsAroundAndPastMaxPathAreRewritten) {
+    const Program program;
+    SetTextOf(program.text2, L"头");
     for (const int length : {MAX_PATH - 15, MAX_PATH - 14, MAX_PATH - 2, 310}) {
         SCOPED_TRACE(testing::Message() << "folder path of " << length << " characters");
         const std::wstring folder = NewLongFolder(length);
         WriteFileBytes(L"\\\\?\\" + folder + L"\\a.txt", "abc");
-        SetTextOf(controls.text1, folder + L"\\");
-        Click(controls.command3);
-        const ModalWindow box = program->WaitForModal();
+        SetTextOf(program.text1, folder + L"\\");
+        Click(program.command3);
+        const HWND box = program.WaitForModal();
         EXPECT_EQ(MessageBoxText(box), L"任务完成！");
-        PressOk(*program, box);
-        EXPECT_EQ(ReadFileBytes(L"\\\\?\\" + folder + L"\\a.txt"), Ansi(L"头") + "\r\nabc");
+        PressOk(box);
+        EXPECT_EQ(ReadFileBytes(L"\\\\?\\" + folder + L"\\a.txt"), Encode(L"头") + "\r\nabc");
     }
     // A failure there names the file by its whole path.
     const std::wstring file = NewLongFolder(320) + L"\\a.txt";
     WriteFileBytes(L"\\\\?\\" + file, "abc");
     SetFileAttributesW((L"\\\\?\\" + file).c_str(), FILE_ATTRIBUTE_READONLY);
-    SetTextOf(controls.text1, file.substr(0, file.size() - 6));
-    Click(controls.command3);
-    const ModalWindow box = program->WaitForModal();
+    SetTextOf(program.text1, file.substr(0, file.size() - 6));
+    Click(program.command3);
+    const HWND box = program.WaitForModal();
     EXPECT_EQ(MessageBoxText(box),
               L"处理中断，已完成 0 个文件，其余文件未改动。\r\n" + file + L"\r\n" + SystemText(ERROR_ACCESS_DENIED));
-    PressOk(*program, box);
+    PressOk(box);
 }
 
-TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
+TEST(Window, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
     const std::wstring folder = NewFolder(L"failed run");
     for (int i = 1; i <= 5; ++i) {
         WriteFileBytes(folder + L"\\f" + std::to_wstring(i) + L".txt", "content " + std::to_string(i));
@@ -353,18 +529,17 @@ TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
     HANDLE held = CreateFileW(held_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
-    const auto program = Start();
-    const Controls controls(*program);
-    SetTextOf(controls.text1, folder + L"\\");
-    SetTextOf(controls.text2, L"H");
-    Click(controls.command3);
-    const ModalWindow box = program->WaitForModal(60s);
+    const Program program;
+    SetTextOf(program.text1, folder + L"\\");
+    SetTextOf(program.text2, L"H");
+    Click(program.command3);
+    const HWND box = program.WaitForModal(60s);
     EXPECT_EQ(MessageBoxText(box), L"处理中断，已完成 2 个文件，其余文件未改动。\r\n" + held_path + L"\r\n" +
                                        SystemText(ERROR_SHARING_VIOLATION));
-    ExpectEnabled(controls.Locked(), false);
-    PressOk(*program, box);
-    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(controls.command3) != FALSE; }));
-    ExpectEnabled(controls.Locked(), true);
+    ExpectEnabled(program.Locked(), false);
+    PressOk(box);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.command3) != FALSE; }));
+    ExpectEnabled(program.Locked(), true);
     CloseHandle(held);
 
     for (std::size_t i = 0; i < 5; ++i) {
@@ -376,23 +551,18 @@ TEST_F(WindowTest, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
 // A typical run, long because of one big file: the window answers at once throughout, shows the percentage
 // done before its caption and unlocks after OK. Closed in the middle of the next run, the program ends at once;
 // the file in hand and the files after it are left as they were.
-TEST_F(WindowTest, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) {
+TEST(Window, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) {
     const std::wstring folder = NewFolder(L"typical run 普通");
     const std::wstring big = folder + L"\\big.txt";
-    {
-        const HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        LARGE_INTEGER size{};
-        size.QuadPart = std::int64_t{1} << 30;  // sparse where the system allows: quick to make
-        EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
-        CloseHandle(file);
-    }
+    // 1 GiB, sparse where the system allows: quick to make.
+    std::ofstream(std::filesystem::path(big), std::ios::binary).seekp((std::streamoff{1} << 30) - 1).put('\0');
     const std::map<std::wstring, std::string> small{
-        {L"a.txt", "abc"}, {L"b.txt", "b"}, {L"中文.txt", Ansi(L"第一行\r\n")}};
+        {L"a.txt", "abc"}, {L"b.txt", "b"}, {L"中文.txt", Encode(L"第一行\r\n")}};
     for (const auto& [name, content] : small) {
         WriteFileBytes(folder + L"\\" + name, content);
     }
     const auto framed = [](const std::string& content) {
-        return Ansi(L"头部\r\n") + "\r\n" + content + "\r\n" + Ansi(L"尾 T");
+        return Encode(L"头部\r\n") + "\r\n" + content + "\r\n" + Encode(L"尾 T");
     };
     const std::wstring caption = kCaption;
     const auto percent_shown = [&](HWND window) {
@@ -401,28 +571,27 @@ TEST_F(WindowTest, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenCl
         return end != std::wstring::npos && text.substr(end + 4) == caption ? std::stoi(text.substr(0, end)) : -1;
     };
     // The folder path typed with spaces around it; the head typed with Enter at its end.
-    const auto start_run = [&](const Controls& controls) {
-        TypeText(controls.text1, L"  " + folder + L"\\  ");
-        TypeText(controls.text2, L"  头部");
-        PressKey(controls.text2, VK_RETURN);
-        EXPECT_TRUE(WaitUntil([&] { return TextOf(controls.text2) == L"  头部\r\n"; })) << "Enter must insert CR LF";
-        SetTextOf(controls.text3, L"  尾 T  ");
-        Click(controls.command3);
+    const auto start_run = [&](const Program& program) {
+        TypeText(program.text1, L"  " + folder + L"\\  ");
+        TypeText(program.text2, L"  头部");
+        PressKey(program.text2, VK_RETURN);
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(program.text2) == L"  头部\r\n"; })) << "Enter must insert CR LF";
+        SetTextOf(program.text3, L"  尾 T  ");
+        Click(program.command3);
     };
     {
-        const auto program = Start();
-        const Controls controls(*program);
-        start_run(controls);
+        const Program program;
+        start_run(program);
         std::vector<int> shown;
-        ModalWindow box;
-        while ((box = program->WaitForModal(0ms)).window == nullptr) {
+        HWND box = nullptr;
+        while ((box = program.WaitForModal(0ms)) == nullptr) {
             DWORD_PTR ignored = 0;
-            ASSERT_NE(SendMessageTimeoutW(program->window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored), 0)
+            ASSERT_NE(SendMessageTimeoutW(program.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored), 0)
                 << "the window did not answer within a second";
-            if (const int percent = percent_shown(program->window()); percent >= 0) {
+            if (const int percent = percent_shown(program.window); percent >= 0) {
                 if (percent >= 20 && (shown.empty() || shown.back() < 20)) {  // a picture for README
                     std::wstring picture = EnvironmentText(L"VARNOTTA_SCREENSHOT");
-                    SaveWindowPicture(program->window(), picture.insert(picture.size() - 4, L"-progress"));
+                    SaveWindowPicture(program.window, picture.insert(picture.size() - 4, L"-progress"));
                 }
                 shown.push_back(percent);
             }
@@ -431,12 +600,12 @@ TEST_F(WindowTest, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenCl
         EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << "the percentage went back";
         EXPECT_GT(std::set<int>(shown.begin(), shown.end()).size(), 1u) << "the percentage did not grow";
         EXPECT_EQ(MessageBoxText(box), L"任务完成！");
-        ExpectEnabled(controls.Locked(), false);
-        EXPECT_TRUE(IsWindowEnabled(controls.text1) && IsWindowEnabled(controls.command4));
-        PressOk(*program, box);
-        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(controls.command3) != FALSE; }));
-        ExpectEnabled(controls.Locked(), true);
-        EXPECT_EQ(TextOf(program->window()), caption);
+        ExpectEnabled(program.Locked(), false);
+        EXPECT_TRUE(IsWindowEnabled(program.text1) && IsWindowEnabled(program.command4));
+        PressOk(box);
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.command3) != FALSE; }));
+        ExpectEnabled(program.Locked(), true);
+        EXPECT_EQ(TextOf(program.window), caption);
     }
     for (const auto& [name, content] : small) {
         EXPECT_EQ(ReadFileBytes(folder + L"\\" + name), framed(content));
@@ -447,12 +616,11 @@ TEST_F(WindowTest, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenCl
     const auto order = ListingOrder(folder);
     const auto big_turn = std::find(order.begin(), order.end(), L"big.txt") - order.begin();
     {
-        const auto program = Start();
-        const Controls controls(*program);
-        start_run(controls);
-        ASSERT_TRUE(WaitUntil([&] { return percent_shown(program->window()) >= 1; }, 60s));
-        PostMessageW(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-        EXPECT_TRUE(program->WaitForExit(2s)) << "the program did not end within two seconds";
+        const Program program;
+        start_run(program);
+        ASSERT_TRUE(WaitUntil([&] { return percent_shown(program.window) >= 1; }, 60s));
+        PostMessageW(program.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(program.WaitForExit(2s)) << "the program did not end within two seconds";
     }
     GetFileAttributesExW(big.c_str(), GetFileExInfoStandard, &after);
     EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0) << "the big file was replaced";
@@ -466,34 +634,27 @@ TEST_F(WindowTest, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenCl
     EXPECT_EQ(ListingOrder(folder).size(), order.size()) << "a temporary file was left";
 }
 
-TEST_F(WindowTest, BrowseCancelKeepsTheFolderBoxAndOkFillsItWithABackslash) {
+TEST(Window, BrowseCancelKeepsTheFolderBoxAndOkFillsItWithABackslash) {
     // A folder on the desktop, which the browser lists right under its top item.
     wchar_t desktop[MAX_PATH] = {};
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop), S_OK);
     const std::wstring picked = std::wstring(desktop) + L"\\varnotta 选中";
     ASSERT_TRUE(CreateDirectoryW(picked.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
 
-    const auto program = Start();
-    const Controls controls(*program);
-    SetTextOf(controls.text1, L"保留 kept");
+    const Program program;
+    SetTextOf(program.text1, L"保留 kept");
+    Click(program.command1);
+    HWND browser = program.WaitForModal();
+    ASSERT_NE(browser, nullptr) << "no folder browser";
+    EXPECT_NE(FindWindowExW(browser, nullptr, nullptr, L"请选择路径"), nullptr)
+        << "the browser does not show its title";
+    Click(GetDlgItem(browser, IDCANCEL));
+    EXPECT_TRUE(WaitToClose(browser));
+    EXPECT_EQ(TextOf(program.text1), L"保留 kept");
 
-    Click(controls.command1);
-    ModalWindow browser = program->WaitForModal();
-    ASSERT_NE(browser.window, nullptr) << "no folder browser";
-    EXPECT_NE(browser.ChildWithText(L"请选择路径"), nullptr) << "the browser does not show its title";
-    Click(browser.ChildWithId(IDCANCEL));
-    EXPECT_TRUE(program->WaitForModalToClose(browser.window));
-    EXPECT_EQ(TextOf(controls.text1), L"保留 kept");
-
-    Click(controls.command1);
-    browser = program->WaitForModal();
-    ASSERT_NE(browser.window, nullptr);
-    HWND tree = nullptr;
-    for (const HWND child : browser.children) {
-        if (ClassOf(child) == L"SysTreeView32") {
-            tree = child;
-        }
-    }
+    Click(program.command1);
+    browser = program.WaitForModal();
+    const HWND tree = FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
     ASSERT_NE(tree, nullptr);
     const auto selected = [&] {
         DWORD_PTR item = 0;
@@ -503,28 +664,28 @@ TEST_F(WindowTest, BrowseCancelKeepsTheFolderBoxAndOkFillsItWithABackslash) {
     const DWORD_PTR first_choice = selected();
     TypeText(tree, L"varnotta");  // the tree selects the item whose name starts with what is typed
     EXPECT_TRUE(WaitUntil([&] { return selected() != first_choice; })) << "typing did not select the folder";
-    const HWND ok = browser.ChildWithId(IDOK);
+    const HWND ok = GetDlgItem(browser, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(ok) != FALSE; }));
     Click(ok);
-    EXPECT_TRUE(program->WaitForModalToClose(browser.window));
-    EXPECT_EQ(TextOf(controls.text1), picked + L"\\");
+    EXPECT_TRUE(WaitToClose(browser));
+    EXPECT_EQ(TextOf(program.text1), picked + L"\\");
     RemoveDirectoryW(picked.c_str());
 }
 
 // Exit opens the maker's page and ends the program; the close box ends it without opening anything.
-TEST_F(WindowTest, ExitOpensTheHomePageTheCloseBoxJustEnds) {
+TEST(Window, ExitOpensTheHomePageTheCloseBoxJustEnds) {
     const std::wstring log = EnvironmentText(L"VARNOTTA_URL_LOG");
     for (const bool exit_button : {false, true}) {
         SCOPED_TRACE(exit_button ? "Exit" : "close box");
         const std::string logged_before = ReadFileBytes(log);
-        const auto program = Start();
+        const Program program;
         if (exit_button) {
-            Click(Controls(*program).command4);
+            Click(program.command4);
         } else {
-            PostMessageW(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            PostMessageW(program.window, WM_SYSCOMMAND, SC_CLOSE, 0);
         }
         DWORD exit_code = 1;
-        EXPECT_TRUE(program->WaitForExit(10s, &exit_code));
+        EXPECT_TRUE(program.WaitForExit(10s, &exit_code));
         EXPECT_EQ(exit_code, 0u);
         // A launch reaches the browser within seconds.
         const auto page_opened = [&] {
@@ -539,7 +700,7 @@ TEST_F(WindowTest, ExitOpensTheHomePageTheCloseBoxJustEnds) {
 
 // The skin library is loaded from the program's folder and handed the skin's path in the ANSI code page; a copy
 // planted in the current folder is never loaded.
-TEST_F(WindowTest, SkinLibraryComesFromTheProgramsFolderOnly) {
+TEST(Window, SkinLibraryComesFromTheProgramsFolderOnly) {
     const std::wstring program_folder = NewFolder(L"皮肤 skin");
     const std::wstring current_folder = NewFolder(L"planted");
     ASSERT_TRUE(
@@ -547,13 +708,13 @@ TEST_F(WindowTest, SkinLibraryComesFromTheProgramsFolderOnly) {
     for (const std::wstring& beside : {current_folder, program_folder}) {
         ASSERT_TRUE(
             CopyFileW(EnvironmentText(L"VARNOTTA_SKIN_RECORDER").c_str(), (beside + L"\\SkinH_VB6.dll").c_str(), TRUE));
-        const auto program = Start(program_folder + L"\\varnotta.exe", current_folder);
-        PostMessageW(program->window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-        EXPECT_TRUE(program->WaitForExit(10s));
+        const Program program(program_folder + L"\\varnotta.exe", current_folder);
+        PostMessageW(program.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(program.WaitForExit(10s));
         EXPECT_EQ(GetFileAttributesW((current_folder + L"\\SkinH_VB6.calls").c_str()), INVALID_FILE_ATTRIBUTES)
             << "the planted library was loaded";
     }
-    EXPECT_EQ(ReadFileBytes(program_folder + L"\\SkinH_VB6.calls"), Ansi(program_folder) + "/Aero.she" + '\0' + '\0');
+    EXPECT_EQ(ReadFileBytes(program_folder + L"\\SkinH_VB6.calls"), Encode(program_folder) + "/Aero.she" + '\0' + '\0');
 }
 
 }  // namespace
@@ -561,25 +722,11 @@ TEST_F(WindowTest, SkinLibraryComesFromTheProgramsFolderOnly) {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     // Coordinates of the program's windows as they are on the screen, not scaled for a DPI-unaware reader.
-    // Per monitor where the system has it (looked up: the headers offer only what Windows 7 has).
-    using SetAwareness = BOOL(WINAPI*)(HANDLE);
-    const auto set_awareness = reinterpret_cast<SetAwareness>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
-    const auto per_monitor_v2 = reinterpret_cast<HANDLE>(-4);  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
-    if (set_awareness == nullptr || !set_awareness(per_monitor_v2)) {
-        SetProcessDPIAware();
-    }
+    SetProcessDPIAware();
     // File text is in the system ANSI code page; these tests are written for the Chinese one.
     if (GetACP() != 936) {
         fprintf(stderr, "the ANSI code page is %u, not 936\n", GetACP());
         return 1;
-    }
-    for (const wchar_t* name : {L"VARNOTTA_PROGRAM", L"VARNOTTA_SKIN_RECORDER", L"VARNOTTA_E2E_FOLDER",
-                                L"VARNOTTA_URL_LOG", L"VARNOTTA_SCREENSHOT"}) {
-        if (EnvironmentText(name).empty()) {
-            fprintf(stderr, "%ls is not set\n", name);
-            return 1;
-        }
     }
     return RUN_ALL_TESTS();
 }

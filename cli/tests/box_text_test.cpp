@@ -22,8 +22,7 @@ TEST(BoxTextFromFile, IsWhatTheWindowsBoxWouldHold) {
         {"\xEF\xBB\xBF\xE6\xA0\x87\xE9\xA2\x98\n", u"标题"},
         {"a\xEF\xBB\xBF", u"a\uFEFF"},
         {"\xEF\xBB\xBF\xB1\xEA\xCC\xE2", std::nullopt},  // GBK after a UTF-8 mark
-        {"\xFF\xFEh\0"sv, std::nullopt},                 // UTF-16
-    };
+        {"\xFF\xFEh\0"sv, std::nullopt}};                // UTF-16
     for (const auto& [bytes, text] : cases) {
         EXPECT_EQ(cli::BoxTextFromFile(bytes), text) << testing::PrintToString(std::string(bytes));
     }

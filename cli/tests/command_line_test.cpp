@@ -45,8 +45,7 @@ TEST(CommandLine, ParsesAsTyped) {
         {{u"--head", u"A", u"--head-file", u"B", u"f"},
          u"头部或尾部内容只能指定一次 / head and tail may each be given once: --head-file"},
         {{u"--tail=A", u"--tail=B", u"f"},
-         u"头部或尾部内容只能指定一次 / head and tail may each be given once: --tail=B"},
-    };
+         u"头部或尾部内容只能指定一次 / head and tail may each be given once: --tail=B"}};
     for (const auto& [arguments, parsed] : cases) {
         EXPECT_EQ(Described(cli::ParseCommandLine(arguments)), parsed) << testing::PrintToString(arguments);
     }

@@ -5,18 +5,12 @@
 namespace {
 
 TEST(ProgressLineTest, BytesInBinaryUnits) {
-    EXPECT_EQ(cli::FormatBytes(0), u"0 B");
-    EXPECT_EQ(cli::FormatBytes(1023), u"1023 B");
-    EXPECT_EQ(cli::FormatBytes(1024), u"1.0 KiB");
-    EXPECT_EQ(cli::FormatBytes(3565158), u"3.4 MiB");
-    EXPECT_EQ(cli::FormatBytes(std::uint64_t{5} << 30), u"5.0 GiB");
-    EXPECT_EQ(cli::FormatBytes(std::uint64_t{3} << 50), u"3072.0 TiB");
-}
-
-TEST(ProgressLineTest, WideCharactersTakeTwoColumns) {
-    EXPECT_EQ(cli::DisplayColumns(u"abc"), 3);
-    EXPECT_EQ(cli::DisplayColumns(u"笔记.txt"), 8);
-    EXPECT_EQ(cli::DisplayColumns(u"\U00020000x"), 3);
+    const std::pair<std::uint64_t, std::u16string> sizes[] = {
+        {0, u"0 B"},           {1023, u"1023 B"},        {1024, u"1.0 KiB"},
+        {3565158, u"3.4 MiB"}, {5ull << 30, u"5.0 GiB"}, {3ull << 50, u"3072.0 TiB"}};
+    for (const auto& [bytes, text] : sizes) {
+        EXPECT_EQ(cli::FormatBytes(bytes), text);
+    }
 }
 
 TEST(ProgressLineTest, LongNamesKeepTheirEndAndNeverPassTheWidth) {
@@ -29,7 +23,8 @@ TEST(ProgressLineTest, LongNamesKeepTheirEndAndNeverPassTheWidth) {
             EXPECT_TRUE(line.ends_with(u"…" + name.substr(name.size() - (columns - 13)))) << columns;
         }
     }
-    // The cut falls between whole characters: a wide character that does not fit is left out whole.
+    // Wide characters take two columns, and the cut falls between whole characters: a wide character that does
+    // not fit is left out whole.
     EXPECT_EQ(cli::FormatProgress(1, 1, 1, u"甲乙丙丁戊", 17), u"1/1  1 B  …丙丁戊");
     EXPECT_EQ(cli::FormatProgress(1, 1, 1, u"甲乙丙丁戊", 16), u"1/1  1 B  …丁戊");
     EXPECT_EQ(cli::FormatProgress(1, 1, 1, u"a\U00020000\U00020001", 14), u"1/1  1 B  …\U00020001");

@@ -31,10 +31,6 @@ std::filesystem::path TestFolder::Write(std::u16string_view name, std::string_vi
     return path;
 }
 
-std::string TestFolder::Read(std::u16string_view name) const {
-    return ReadBytes(*this / name);
-}
-
 std::vector<std::u16string> TestFolder::Names() const {
     std::vector<std::u16string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_)) {

@@ -5,6 +5,9 @@
 #include <string_view>
 #include <vector>
 
+std::string ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
+
 // A fresh folder under the system's temporary folder, removed with everything in it afterwards.
 class TestFolder {
   public:
@@ -17,13 +20,10 @@ class TestFolder {
     std::filesystem::path operator/(std::u16string_view name) const { return path_ / std::u16string(name); }
 
     std::filesystem::path Write(std::u16string_view name, std::string_view bytes) const;
-    std::string Read(std::u16string_view name) const;
+    std::string Read(std::u16string_view name) const { return ReadBytes(*this / name); }
     // The names of all entries, sorted; temporary files left behind would show here.
     std::vector<std::u16string> Names() const;
 
   private:
     std::filesystem::path path_;
 };
-
-std::string ReadBytes(const std::filesystem::path& path);
-void WriteBytes(const std::filesystem::path& path, std::string_view bytes);

@@ -8,5 +8,3 @@
 void MakeHidden(const std::filesystem::path& path);
 // Marks the file as a system file where the system knows that attribute; true when it did.
 bool MakeSystem(const std::filesystem::path& path);
-// The attribute bits (Windows) or mode bits (elsewhere) of the file.
-unsigned AttributesOf(const std::filesystem::path& path);

@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <stdexcept>
 
 #include "tests/test_os.h"
@@ -12,12 +10,4 @@ void MakeHidden(const std::filesystem::path& path) {
 
 bool MakeSystem(const std::filesystem::path&) {
     return false;
-}
-
-unsigned AttributesOf(const std::filesystem::path& path) {
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0) {
-        throw std::runtime_error("lstat failed");
-    }
-    return info.st_mode;
 }

@@ -23,11 +23,3 @@ bool MakeSystem(const std::filesystem::path& path) {
     AddAttribute(path, FILE_ATTRIBUTE_SYSTEM);
     return true;
 }
-
-unsigned AttributesOf(const std::filesystem::path& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        throw std::runtime_error("cannot read file attributes");
-    }
-    return attributes;
-}

@@ -2,71 +2,133 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/win32/reparse_point.h"
 #else
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
-#include "batch/messages.h"
 #include "faults/fault_support.h"
 
 // A rewrite puts a new file in the old one's place; the new file must carry what the user set on the old
 // one: its attributes on Windows; its mode bits and, where the run may set them (as root), its owner and
-// group elsewhere. Hidden and system files are passed over; a read-only file stops the run unchanged.
+// group elsewhere. Hidden and system files, links and what is not a plain file are passed over.
 
 namespace {
 
-enum class Outcome { kRewritten, kSkipped, kStopsTheRun };
+namespace fs = std::filesystem;
 
 #ifdef _WIN32
 struct Setting {
     DWORD attributes;
-    Outcome outcome;
+    bool skipped;
 };
 // Wine gives every plain file the archive attribute, so every setting has it.
 const Setting kSettings[] = {
-    {FILE_ATTRIBUTE_ARCHIVE, Outcome::kRewritten},
-    {FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE, Outcome::kSkipped},  // hidden ones: batch_tests
-    {FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, Outcome::kStopsTheRun},
+    {FILE_ATTRIBUTE_ARCHIVE, false},
+    {FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE, true},  // hidden ones: batch_tests
 };
 
-void Apply(const std::filesystem::path& path, const Setting& setting) {
+void Apply(const fs::path& path, const Setting& setting) {
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), setting.attributes));
 }
 
-std::string StateOf(const std::filesystem::path& path) {
+std::string StateOf(const fs::path& path) {
     return "attributes " + std::to_string(GetFileAttributesW(path.c_str()));
 }
+
+// Only reparse points that name another file are links; the others hold the file's own data.
+TEST(Attributes, ReparsePointsAreLinksOnlyWhenTheyStandForAnotherFile) {
+    const struct {
+        DWORD attributes;
+        DWORD tag;
+        bool link;
+    } cases[] = {
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_SYMLINK, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_MOUNT_POINT, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT, 0xA000001B /* an app execution alias */, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_DEDUP, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_WOF, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_CLOUD_1, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_SPARSE_FILE, IO_REPARSE_TAG_HSM, false},
+        {FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_SYMLINK, false},  // no reparse point: the tag field means nothing
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(platform::IsLink(row.attributes, row.tag), row.link) << std::hex << row.tag;
+    }
+}
 #else
+constexpr uid_t kNobody = 65534;
+
 struct Setting {
     mode_t mode;
     bool other_owner;  // nobody's, as root
     bool other_group;
-    Outcome outcome;
+    static constexpr bool skipped = false;
 };
-// No write permission bit is read-only for every user, root included.
 const Setting kSettings[] = {
-    {0644, false, false, Outcome::kRewritten}, {0600, true, true, Outcome::kRewritten},
-    {0604, true, false, Outcome::kRewritten},  {01666, false, true, Outcome::kRewritten},
-    {06755, true, true, Outcome::kRewritten},  {0444, false, false, Outcome::kStopsTheRun},
+    {0644, false, false}, {0600, true, true}, {0604, true, false}, {01666, false, true}, {06755, true, true},
 };
 
-void Apply(const std::filesystem::path& path, const Setting& setting) {
+void Apply(const fs::path& path, const Setting& setting) {
     // Another user's file can only be set up, and its owner only kept, by root; CI runs as root.
     const bool root = ::geteuid() == 0;
-    ASSERT_EQ(::chown(path.c_str(), root && setting.other_owner ? 65534 : ::geteuid(),
-                      root && setting.other_group ? 65534 : ::getegid()),
+    ASSERT_EQ(::chown(path.c_str(), root && setting.other_owner ? kNobody : ::geteuid(),
+                      root && setting.other_group ? kNobody : ::getegid()),
               0);
     ASSERT_EQ(::chmod(path.c_str(), setting.mode), 0);
 }
 
-std::string StateOf(const std::filesystem::path& path) {
+std::string StateOf(const fs::path& path) {
     struct stat info {};
     ::lstat(path.c_str(), &info);
     char text[64];
     std::snprintf(text, sizeof text, "mode %06o owner %u:%u", static_cast<unsigned>(info.st_mode), info.st_uid,
                   info.st_gid);
     return text;
+}
+
+// What the user running the program may not do stops the run at that file: read it, or even look it up once
+// the folder's search permission is taken away during the run.
+TEST(Attributes, WhatTheUserMayNotReachStopsTheRunUnchanged) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as an unprivileged user";
+    }
+    for (const bool folder_closed : {false, true}) {
+        SCOPED_TRACE(folder_closed ? "folder closed during the run" : "file the user may not read");
+        TestFolder folder;
+        fs::permissions(folder.path(), fs::perms::all);
+        ASSERT_EQ(::chown(folder.path().c_str(), kNobody, kNobody), 0);
+        const auto secret = folder.Write(u"secret.txt", "secret");
+        fs::permissions(secret, folder_closed ? fs::perms::all : fs::perms::owner_read | fs::perms::owner_write);
+        const auto open_path = folder.Write(u"open.txt", "open");
+        fs::permissions(open_path, fs::perms::all);
+        const auto first = platform::ListFolderFiles(folder.path()).value().front().path;
+        const auto stop = folder_closed ? first : secret;
+        const int done = stop == first ? 0 : 1;
+        const pid_t child = ::fork();
+        if (child == 0) {  // the run as an unprivileged user, in a process of its own
+            EXPECT_EQ(::setgid(kNobody), 0);
+            EXPECT_EQ(::setuid(kNobody), 0);
+            const auto message = Rewrite(folder.path(), [&](const BatchProgress& progress) {
+                if (folder_closed && progress.current_file == first) {
+                    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_write);
+                }
+            });
+            EXPECT_TRUE(Stopped(message.value_or(u""), done, stop, SystemText(EACCES)));
+            ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+        }
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_EQ(status, 0) << "the run as an unprivileged user went wrong";
+        EXPECT_EQ(ReadBytes(secret), "secret");
+        EXPECT_EQ(ReadBytes(open_path), done == 1 ? "H\r\nopen\r\nT" : "open");
+        EXPECT_EQ(NamesIn(folder.path()), (std::vector<std::u16string>{u"open.txt", u"secret.txt"}));
+    }
 }
 #endif
 
@@ -78,18 +140,31 @@ TEST(Attributes, StayAsTheUserSetThem) {
         const std::string before = StateOf(path);
         SCOPED_TRACE(before);
 
-        RecordingView view(folder.path().u16string(), u"H", u"T");
-        RunBatch(view);
-
+        EXPECT_EQ(Rewrite(folder.path()), kDone);
         EXPECT_EQ(StateOf(path), before);
-        if (setting.outcome == Outcome::kStopsTheRun) {
-            EXPECT_TRUE(Stopped(view.messages, 0, path));
-        } else {
-            EXPECT_EQ(view.messages, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
-        }
-        EXPECT_EQ(folder.Read(u"f.txt"), setting.outcome == Outcome::kRewritten ? "H\r\nabc\r\nT" : "abc");
+        EXPECT_EQ(folder.Read(u"f.txt"), setting.skipped ? "abc" : "H\r\nabc\r\nT");
         EXPECT_EQ(NamesIn(folder.path()), std::vector<std::u16string>{u"f.txt"});
     }
+}
+
+// What is not a plain file stays as it is beside a plain file that is rewritten: a symbolic link (Windows,
+// where the system lets the test make one), a pipe whose name would find the plain file as a pattern (POSIX).
+TEST(Attributes, OtherEntriesArePassedOver) {
+    TestFolder folder;
+    folder.Write(u"ab.txt", "ab");
+#ifdef _WIN32
+    const auto other = folder / u"link.txt";
+    if (!CreateSymbolicLinkW(other.c_str(), folder.Write(u"target.dat", "target").c_str(), 0)) {
+        GTEST_SKIP() << "no symbolic link here: error " << GetLastError();
+    }
+#else
+    const auto other = folder / u"a?.txt";
+    ASSERT_EQ(::mkfifo(other.c_str(), 0600), 0);
+#endif
+    const std::string before = StateOf(other);
+    EXPECT_EQ(Rewrite(folder.path()), kDone);
+    EXPECT_EQ(StateOf(other), before);
+    EXPECT_EQ(folder.Read(u"ab.txt"), "H\r\nab\r\nT");
 }
 
 }  // namespace

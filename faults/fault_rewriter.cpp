@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/recording_view.h"
+#include "batch/batch_run.h"
 
 int main(int argc, char** argv) {
     if (argc != 5) {
@@ -18,16 +18,14 @@ int main(int argc, char** argv) {
     const std::uint64_t threshold = std::strtoull(argv[3], nullptr, 10);
     const bool stall = std::string(argv[4]) == "stall";
     bool marked = false;
-    RecordingView view(std::filesystem::path(argv[1]).u16string(), u"HEAD", u"TAIL",
-                       [&](const BatchProgress& progress) {
-                           if (!marked && progress.bytes_done >= threshold) {
-                               std::ofstream(argv[2]) << progress.bytes_done;
-                               marked = true;
-                               while (stall) {
-                                   std::this_thread::sleep_for(std::chrono::seconds(1));
-                               }
-                           }
-                       });
-    RunBatch(view);
+    RewriteFolder({std::filesystem::path(argv[1]).u16string(), u"HEAD", u"TAIL"}, [&](const BatchProgress& progress) {
+        if (!marked && progress.bytes_done >= threshold) {
+            std::ofstream(argv[2]) << progress.bytes_done;
+            marked = true;
+            while (stall) {
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+            }
+        }
+    });
     return marked ? 0 : 3;  // 3: the run ended without reaching the threshold
 }

@@ -2,34 +2,121 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/messages.h"
 #include "faults/fault_os.h"
-#include "tests/recording_view.h"
+#include "platform/file_system.h"
 #include "tests/test_folder.h"
 
 inline constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+inline const std::optional<std::u16string> kDone{messages::kTaskDone};
 
-// Whether the run showed one message, the report of a stop after `files_done` files at `where` for
-// `reason`, or for any reason when that is empty.
-::testing::AssertionResult Stopped(const std::vector<std::u16string>& shown, std::int64_t files_done,
-                                   const std::filesystem::path& where, std::u16string_view reason = {});
+// Whether `shown` is the report of a run stopped after `files_done` files at `where` for `reason`, or for
+// any reason when that is empty.
+inline ::testing::AssertionResult Stopped(std::u16string_view shown, std::int64_t files_done,
+                                          const std::filesystem::path& where, std::u16string_view reason = {}) {
+    const auto digits = std::to_string(files_done);
+    const std::u16string head = std::u16string(messages::kStoppedBefore) +
+                                std::u16string(digits.begin(), digits.end()) + std::u16string(messages::kStoppedAfter) +
+                                u"\r\n" + platform::PathText(where) + u"\r\n";
+    if (shown.starts_with(head) &&
+        (reason.empty() ? shown.size() > head.size() : shown.substr(head.size()) == reason)) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "shown: " << ::testing::PrintToString(std::u16string(shown))
+                                         << "\nnot a stop at: " << ::testing::PrintToString(head);
+}
+
+// A run over `folder` with the head "H" and the tail "T", once Start's checks passed: the message it ends with.
+inline std::optional<std::u16string> Rewrite(
+    const std::filesystem::path& folder, const std::function<void(const BatchProgress&)>& hook = [](const auto&) {},
+    std::stop_token stop = {}) {
+    return RewriteFolder({folder.u16string(), u"H", u"T"}, hook, stop);
+}
+
+// Printable ASCII, so that the pattern is the same text in every encoding without a byte-order mark, with
+// a line break every 64 bytes.
+inline void FillPattern(std::uint64_t offset, char* out, std::size_t count) {
+    static constexpr char kAlphabet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-+";
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t at = offset + i;
+        out[i] = at % 64 == 63 ? '\n' : kAlphabet[(at * 0x9E3779B97F4A7C15ull) >> 58];
+    }
+}
 
 // Text of `size` bytes, different at every offset, generated on the fly so that big files need no memory.
-void WritePattern(const std::filesystem::path& path, std::uint64_t size);
+inline void WritePattern(const std::filesystem::path& path, std::uint64_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<char> piece(kMiB);
+    for (std::uint64_t offset = 0; offset < size; offset += piece.size()) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), size - offset));
+        FillPattern(offset, piece.data(), count);
+        out.write(piece.data(), static_cast<std::streamsize>(count));
+    }
+    if (!out.flush()) {
+        throw std::runtime_error("cannot write a pattern file");
+    }
+}
+
 // Whether the file holds exactly `before`, the pattern of `size` bytes and `after`; says where it differs.
-::testing::AssertionResult HoldsPattern(const std::filesystem::path& path, std::string_view before, std::uint64_t size,
-                                        std::string_view after);
+inline ::testing::AssertionResult HoldsPattern(const std::filesystem::path& path, std::string_view before,
+                                               std::uint64_t size, std::string_view after) {
+    std::ifstream in(path, std::ios::binary);
+    std::string actual;
+    std::uint64_t at = 0;  // where the bytes compared next begin
+    const auto holds = [&](std::string_view expected) {
+        actual.resize(expected.size());
+        in.read(actual.data(), static_cast<std::streamsize>(actual.size()));
+        const bool same = in.gcount() == static_cast<std::streamsize>(expected.size()) && actual == expected;
+        at += same ? expected.size() : 0;
+        return same;
+    };
+    bool same = holds(before);
+    std::vector<char> expected(kMiB);
+    for (std::uint64_t offset = 0; same && offset < size; offset += expected.size()) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(expected.size(), size - offset));
+        FillPattern(offset, expected.data(), count);
+        same = holds(std::string_view(expected.data(), count));
+    }
+    if (same && holds(after) && in.peek() == std::ifstream::traits_type::eof()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << path << " differs from what is expected after byte " << at;
+}
 
 // The names of all entries in `folder`, sorted, less the empty "rf<hex>.tmp" files that Wine's ReplaceFileW
 // leaves behind when it fails or is killed (see UnderWine), which hold nothing of the user's.
-std::vector<std::u16string> NamesIn(const std::filesystem::path& folder);
+inline std::vector<std::u16string> NamesIn(const std::filesystem::path& folder) {
+    std::vector<std::u16string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const auto name = entry.path().filename().u16string();
+        if (!UnderWine() || !name.starts_with(u"rf") || !name.ends_with(u".tmp") || entry.file_size() != 0) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // Waits until `marker` exists, giving up when `child` has ended or `limit` has passed; true when it exists.
-bool WaitForMarker(const std::filesystem::path& marker, ChildProcess& child, std::chrono::seconds limit);
+inline bool WaitForMarker(const std::filesystem::path& marker, ChildProcess& child, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!std::filesystem::exists(marker) && child.Running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return std::filesystem::exists(marker);
+}

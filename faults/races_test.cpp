@@ -1,24 +1,33 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
+#include <stop_token>
+#include <thread>
 
 #include "batch/messages.h"
 #include "faults/fault_support.h"
 
-// Another program deletes, replaces, resizes, links or holds a file while a run is under way. The test plays
-// that program from the run's own progress reports, which come before each file and after each chunk (1 MiB)
-// of a file's former content, so every race lands at the same point every time.
+// Another program deletes, replaces, resizes, links, holds or write-protects a file while a run is under way,
+// or the user stops the run. The test plays that program from the run's own progress reports, which come
+// before each file and after each chunk (1 MiB) of a file's former content, so every race lands at the same
+// point every time.
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 constexpr std::uint64_t kSize = 3 * kMiB + 17;  // the victim's, copied in four chunks
 constexpr std::u16string_view kAnyReason = u"(the system's)";
+constexpr std::u16string_view kNoMessage = u"(none: stopped by the user)";
 
 // A folder of 40 small files holding "small" and "victim.txt" holding the pattern, and one elsewhere for the
 // other program. Which of the small files the run visits before the victim depends on the listing order,
@@ -36,8 +45,9 @@ struct RaceFolder {
     TestFolder elsewhere;
     std::vector<fs::path> small;
     fs::path victim = folder / u"victim.txt";
-    std::vector<fs::path> visited;              // files in the order of the run's reports
-    std::optional<ChildProcess> other_program;  // when the other program is a process of its own
+    std::vector<fs::path> visited;  // files in the order of the run's reports
+    std::jthread holder;            // lets go of the file it holds when it ends
+    std::stop_source stopper;       // the user's Exit
 };
 
 // What a file holds: `before`, the pattern of `size` bytes, `after`.
@@ -69,15 +79,21 @@ auto ReplaceBy(std::string content) {
 }
 
 #ifdef _WIN32
-// Another process opens the victim for `milliseconds` without sharing it, as virus scanners and indexers
-// do. While the run reads the file, only a holder that lets it read can open it; that one still blocks the
-// replacement, which needs the right to delete the old file.
-auto Hold(int milliseconds, const char* sharing) {
+// The victim opened for `milliseconds` without sharing, as virus scanners and indexers do; Windows checks
+// the sharing of every open the same way, whichever process holds it. While the run reads the file, only a
+// holder that lets it read can open it; that one still blocks the replacement, which needs the right to
+// delete the old file.
+auto Hold(int milliseconds, DWORD sharing) {
     return [=](RaceFolder& race) {
-        const auto marker = race.elsewhere / u"holding";
-        race.other_program.emplace(ProgramBeside("fault_holder"),
-                                   std::vector<fs::path>{race.victim, marker, std::to_string(milliseconds), sharing});
-        ASSERT_TRUE(WaitForMarker(marker, *race.other_program, 60s)) << "the holder could not take the file";
+        const HANDLE held = CreateFileW(race.victim.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the holder could not take the file";
+        race.holder = std::jthread([=](std::stop_token stop) {
+            std::mutex mutex;
+            std::unique_lock lock(mutex);
+            std::condition_variable_any().wait_for(lock, stop, std::chrono::milliseconds(milliseconds),
+                                                   [] { return false; });
+            CloseHandle(held);
+        });
     };
 }
 #else
@@ -124,12 +140,20 @@ const Race kRaces[] = {
      u"", kNew, "other"},
     {"hard-linked before its turn", 0, kHardLink, messages::kHardLinked, kOld},
     {"hard-linked while copied", 2 * kMiB, kHardLink, messages::kChangedMeanwhile, kOld},
+    {"made read-only before its turn", 0,
+     [](RaceFolder& race) {
+         fs::permissions(race.victim, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                         fs::perm_options::remove);
+     },
+     kAnyReason, kOld},
+    {"the user stops the run while it is copied", kMiB, [](RaceFolder& race) { race.stopper.request_stop(); },
+     kNoMessage, kOld},
 #ifdef _WIN32
     // Windows lets no program rename over a file that another one has open; held files are waited for.
-    {"held for 0.5 s from before its turn: waited out", 0, Hold(500, "none"), u"", kNew},
-    {"taken for 0.5 s while copied: waited out", kMiB, Hold(500, "read"), u"", kNew},
-    {"held for 10 s from before its turn", 0, Hold(10000, "none"), kAnyReason, kOld},
-    {"taken for 10 s while copied", kMiB, Hold(10000, "read"), kAnyReason, kOld},
+    {"held for 0.5 s from before its turn: waited out", 0, Hold(500, 0), u"", kNew},
+    {"taken for 0.5 s while copied: waited out", kMiB, Hold(500, FILE_SHARE_READ), u"", kNew},
+    {"held for 10 s from before its turn", 0, Hold(10000, 0), kAnyReason, kOld},
+    {"taken for 10 s while copied", kMiB, Hold(10000, FILE_SHARE_READ), kAnyReason, kOld},
 #else
     {"replaced while copied: the other program's file is kept", 2 * kMiB, ReplaceBy("other"),
      messages::kChangedMeanwhile, Content{"other"}},
@@ -143,8 +167,11 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
         SCOPED_TRACE(race_case.what);
         RaceFolder race;
         bool acted = false;
+        int percent = 0;
         auto& visited = race.visited;
-        RecordingView view(race.folder.path().u16string(), u"H", u"T", [&](const BatchProgress& progress) {
+        const auto hook = [&](const BatchProgress& progress) {
+            EXPECT_GE(PercentDone(progress), percent) << "the percentage done went back";
+            percent = PercentDone(progress);
             if (visited.empty() || visited.back() != progress.current_file) {
                 visited.push_back(progress.current_file);
             }
@@ -152,17 +179,17 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
                 acted = true;
                 race_case.act(race);
             }
-        });
-        RunBatch(view);
-        race.other_program.reset();  // a holder lets go
+        };
+        const auto message = Rewrite(race.folder.path(), hook, race.stopper.get_token());
+        race.holder = std::jthread();
 
         EXPECT_TRUE(acted) << "the run never reached the point of the race";
         const auto turn = std::find(visited.begin(), visited.end(), race.victim);
         const bool went_on = race_case.reason.empty();
-        if (went_on) {
-            EXPECT_EQ(view.messages, std::vector<std::u16string>{std::u16string(messages::kTaskDone)});
+        if (went_on || race_case.reason == kNoMessage) {
+            EXPECT_EQ(message, went_on ? kDone : std::nullopt);
         } else {
-            EXPECT_TRUE(Stopped(view.messages, turn - visited.begin(), race.victim,
+            EXPECT_TRUE(Stopped(message.value_or(u""), turn - visited.begin(), race.victim,
                                 race_case.reason == kAnyReason ? u"" : race_case.reason));
         }
         std::vector<std::u16string> names;

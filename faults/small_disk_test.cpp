@@ -56,15 +56,15 @@ TEST(SmallDisk, FillsUpPartWayWithNothingLost) {
     ASSERT_TRUE(limit || free_before < big_size) << "the disk is not small enough";
 
     std::vector<std::filesystem::path> visited;
-    RecordingView view(folder.u16string(), u"H", u"T", [&](const BatchProgress& progress) {
+    const auto message = Rewrite(folder, [&](const BatchProgress& progress) {
         if (visited.empty() || visited.back() != progress.current_file) {
             visited.push_back(progress.current_file);
         }
     });
-    RunBatch(view);
     const auto turn = std::find(visited.begin(), visited.end(), big);
 
-    EXPECT_TRUE(Stopped(view.messages, turn - visited.begin(), big, SystemText(limit ? kBeyondTheLimit : kDiskFull)));
+    EXPECT_TRUE(
+        Stopped(message.value_or(u""), turn - visited.begin(), big, SystemText(limit ? kBeyondTheLimit : kDiskFull)));
     for (const auto& file : files) {
         const bool before = std::find(visited.begin(), turn, file) != turn;
         EXPECT_TRUE(

@@ -14,12 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// How many times the test kills at a random moment: a few in every test run, many more in tools/faults.
-int KillRounds() {
-    const char* rounds = std::getenv("VARNOTTA_KILL_ROUNDS");
-    return rounds != nullptr && std::atoi(rounds) > 0 ? std::atoi(rounds) : 8;
-}
-
 // Killed part-way, the file holds all of its old content or all of the new, never a mixture or a cut. Round 0
 // stalls after 96 MiB of a 200 MiB file and is killed there: its half-written temporary file, which nothing
 // removes after a kill, stays out of every later run. The other rounds run on and are killed 0-40 ms after
@@ -30,7 +24,9 @@ TEST(KilledRun, LeavesOldOrNewContentWholeAndItsTemporaryUncollected) {
     int before_the_replacement = 0;
     int before_the_old_file_went = 0;
     int inside_wines_replacefile = 0;
-    const int rounds = KillRounds();
+    // How many times the test kills at a random moment: a few in every test run, many more in tools/faults.
+    const char* asked = std::getenv("VARNOTTA_KILL_ROUNDS");
+    const int rounds = asked != nullptr && std::atoi(asked) > 0 ? std::atoi(asked) : 8;
     for (int round = 0; round <= rounds; ++round) {
         const bool stall = round == 0;
         const std::uint64_t size = stall ? 200 * kMiB : 24 * kMiB;

@@ -48,14 +48,11 @@ inline std::optional<std::u16string> Rewrite(
     return RewriteFolder({folder.u16string(), u"H", u"T"}, hook, stop);
 }
 
-// Printable ASCII, so that the pattern is the same text in every encoding without a byte-order mark, with
-// a line break every 64 bytes.
-inline void FillPattern(std::uint64_t offset, char* out, std::size_t count) {
+// The pattern's byte at `offset`: printable ASCII, so that the pattern is the same text in every encoding
+// without a byte-order mark, with a line break every 64 bytes.
+inline char PatternByte(std::uint64_t offset) {
     static constexpr char kAlphabet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-+";
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint64_t at = offset + i;
-        out[i] = at % 64 == 63 ? '\n' : kAlphabet[(at * 0x9E3779B97F4A7C15ull) >> 58];
-    }
+    return offset % 64 == 63 ? '\n' : kAlphabet[(offset * 0x9E3779B97F4A7C15ull) >> 58];
 }
 
 // Text of `size` bytes, different at every offset, generated on the fly so that big files need no memory.
@@ -64,7 +61,7 @@ inline void WritePattern(const std::filesystem::path& path, std::uint64_t size) 
     std::vector<char> piece(kMiB);
     for (std::uint64_t offset = 0; offset < size; offset += piece.size()) {
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), size - offset));
-        FillPattern(offset, piece.data(), count);
+        std::generate_n(piece.begin(), count, [at = offset]() mutable { return PatternByte(at++); });
         out.write(piece.data(), static_cast<std::streamsize>(count));
     }
     if (!out.flush()) {
@@ -76,26 +73,25 @@ inline void WritePattern(const std::filesystem::path& path, std::uint64_t size) 
 inline ::testing::AssertionResult HoldsPattern(const std::filesystem::path& path, std::string_view before,
                                                std::uint64_t size, std::string_view after) {
     std::ifstream in(path, std::ios::binary);
-    std::string actual;
-    std::uint64_t at = 0;  // where the bytes compared next begin
-    const auto holds = [&](std::string_view expected) {
-        actual.resize(expected.size());
-        in.read(actual.data(), static_cast<std::streamsize>(actual.size()));
-        const bool same = in.gcount() == static_cast<std::streamsize>(expected.size()) && actual == expected;
-        at += same ? expected.size() : 0;
-        return same;
-    };
-    bool same = holds(before);
-    std::vector<char> expected(kMiB);
-    for (std::uint64_t offset = 0; same && offset < size; offset += expected.size()) {
-        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(expected.size(), size - offset));
-        FillPattern(offset, expected.data(), count);
-        same = holds(std::string_view(expected.data(), count));
+    const std::uint64_t total = before.size() + size + after.size();
+    std::vector<char> piece(kMiB);
+    for (std::uint64_t offset = 0; offset < total; offset += piece.size()) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), total - offset));
+        in.read(piece.data(), static_cast<std::streamsize>(count));
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t at = offset + i;
+            const char expected = at < before.size()          ? before[at]
+                                  : at < before.size() + size ? PatternByte(at - before.size())
+                                                              : after[at - before.size() - size];
+            if (static_cast<std::size_t>(in.gcount()) <= i || piece[i] != expected) {
+                return ::testing::AssertionFailure() << path << " differs from what is expected at byte " << at;
+            }
+        }
     }
-    if (same && holds(after) && in.peek() == std::ifstream::traits_type::eof()) {
-        return ::testing::AssertionSuccess();
+    if (in.peek() != std::ifstream::traits_type::eof()) {
+        return ::testing::AssertionFailure() << path << " is longer than expected";
     }
-    return ::testing::AssertionFailure() << path << " differs from what is expected after byte " << at;
+    return ::testing::AssertionSuccess();
 }
 
 // The names of all entries in `folder`, sorted, less the empty "rf<hex>.tmp" files that Wine's ReplaceFileW

@@ -7,7 +7,3 @@ void MakeHidden(const std::filesystem::path& path) {
         throw std::logic_error("hidden files need a name starting with '.' here");
     }
 }
-
-bool MakeSystem(const std::filesystem::path&) {
-    return false;
-}

@@ -16,8 +16,7 @@ namespace {
 std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view tail, std::string_view before) {
     TestFolder folder;
     const auto path = folder.Write(u"f.txt", before);
-    HeadTailWriter writer(head, tail);
-    const auto status = writer.AddHeadTail(path, {});
+    const auto status = HeadTailWriter(head, tail).AddHeadTail(path, {});
     EXPECT_EQ(folder.Names(), std::vector<std::u16string>{u"f.txt"}) << "a temporary file was left behind";
     if (!status.ok()) {
         EXPECT_EQ(status.error().text, messages::kUnencodable);
@@ -99,8 +98,7 @@ TEST(AddHeadTail, FileBeyond4GiBKeepsEveryByteInItsPlace) {
             file << mark;
         }
     }
-    HeadTailWriter writer(u"H", u"T");
-    ASSERT_TRUE(writer.AddHeadTail(path, {}).ok());
+    ASSERT_TRUE(HeadTailWriter(u"H", u"T").AddHeadTail(path, {}).ok());
     EXPECT_EQ(std::filesystem::file_size(path), kSize + 6);
     std::ifstream file(path, std::ios::binary);
     for (const auto& [offset, bytes] : {std::pair<std::uint64_t, std::string_view>{0, "H\r\nstart\0"sv},

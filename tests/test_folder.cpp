@@ -25,12 +25,6 @@ TestFolder::~TestFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::filesystem::path TestFolder::Write(std::u16string_view name, std::string_view bytes) const {
-    const auto path = *this / name;
-    WriteBytes(path, bytes);
-    return path;
-}
-
 std::vector<std::u16string> TestFolder::Names() const {
     std::vector<std::u16string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_)) {

@@ -19,7 +19,10 @@ class TestFolder {
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(std::u16string_view name) const { return path_ / std::u16string(name); }
 
-    std::filesystem::path Write(std::u16string_view name, std::string_view bytes) const;
+    std::filesystem::path Write(std::u16string_view name, std::string_view bytes) const {
+        WriteBytes(*this / name, bytes);
+        return *this / name;
+    }
     std::string Read(std::u16string_view name) const { return ReadBytes(*this / name); }
     // The names of all entries, sorted; temporary files left behind would show here.
     std::vector<std::u16string> Names() const;

@@ -73,8 +73,7 @@ TEST(AddHeadTail, FramesTheFormerContentInTheFilesOwnEncoding) {
         {u"头", u"尾", tainted, "\xCD\xB7\r\n" + tainted + "\r\n\xCE\xB2"},
         {u"H", u"T", ascii, "H\r\n" + ascii + "\r\nT"},
         {u"头", u"尾", late, "\xE5\xA4\xB4\r\n" + late + "\r\n\xE5\xB0\xBE"},
-        {u"\U0001F600", u"", late, "\xF0\x9F\x98\x80\r\n" + late},  // which ANSI could not hold
-    };
+        {u"\U0001F600", u"", late, "\xF0\x9F\x98\x80\r\n" + late}};  // which ANSI could not hold
     for (const auto& row : cases) {
         SCOPED_TRACE(testing::PrintToString(row.before.substr(0, 40)));
         EXPECT_EQ(Rewrite(row.head, row.tail, row.before), row.after);

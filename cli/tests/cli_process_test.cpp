@@ -29,8 +29,7 @@ const Case kCases[] = {
     {{u"--head", u"H", u"@a.txt"}, 1, u"", u"处理中断，已完成 0 个文件，其余文件未改动。\n"},
     {{u"--bold", u"@"}, 2, u"", u"未知选项 / unknown option: --bold\n详见 / See: varnotta-cli --help"},
     {{u"--head-file", u"@missing.utf8", u"@"}, 2, u"", u"无法读取文件 / cannot read file: "},
-    {{u"--head-file", u"@gbk", u"@"}, 2, u"", u"文件不是 UTF-8 文本 / file is not UTF-8 text: "},
-};
+    {{u"--head-file", u"@gbk", u"@"}, 2, u"", u"文件不是 UTF-8 文本 / file is not UTF-8 text: "}};
 
 TEST(CliProcess, ExitStatusOutputAndFiles) {
     for (const Case& run : kCases) {

@@ -501,7 +501,8 @@ TEST(Window, FoldersWithPathsAroundAndPastMaxPathAreRewritten) {
         PressOk(box);
         EXPECT_EQ(ReadFileBytes(L"\\\\?\\" + folder + L"\\a.txt"), Encode(L"头") + "\r\nabc");
     }
-    // A failure there names the file by its whole path.
+    // A failure there names the file by its whole path and the system's reason; the window stays locked while
+    // the report is up and unlocks after OK.
     const std::wstring file = NewLongFolder(320) + L"\\a.txt";
     WriteFileBytes(L"\\\\?\\" + file, "abc");
     SetFileAttributesW((L"\\\\?\\" + file).c_str(), FILE_ATTRIBUTE_READONLY);
@@ -510,42 +511,10 @@ TEST(Window, FoldersWithPathsAroundAndPastMaxPathAreRewritten) {
     const HWND box = program.WaitForModal();
     EXPECT_EQ(MessageBoxText(box),
               L"处理中断，已完成 0 个文件，其余文件未改动。\r\n" + file + L"\r\n" + SystemText(ERROR_ACCESS_DENIED));
-    PressOk(box);
-}
-
-TEST(Window, FileHeldOpenStopsTheRunWithItsPathAndTheSystemReason) {
-    const std::wstring folder = NewFolder(L"failed run");
-    for (int i = 1; i <= 5; ++i) {
-        WriteFileBytes(folder + L"\\f" + std::to_wstring(i) + L".txt", "content " + std::to_string(i));
-    }
-    // The run takes the files in the order the folder lists them; the third of them is held open.
-    const std::vector<std::wstring> order = ListingOrder(folder);
-    ASSERT_EQ(order.size(), 5u);
-    std::string before[5];
-    for (std::size_t i = 0; i < 5; ++i) {
-        before[i] = ReadFileBytes(folder + L"\\" + order[i]);
-    }
-    const std::wstring held_path = folder + L"\\" + order[2];
-    HANDLE held = CreateFileW(held_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-
-    const Program program;
-    SetTextOf(program.text1, folder + L"\\");
-    SetTextOf(program.text2, L"H");
-    Click(program.command3);
-    const HWND box = program.WaitForModal(60s);
-    EXPECT_EQ(MessageBoxText(box), L"处理中断，已完成 2 个文件，其余文件未改动。\r\n" + held_path + L"\r\n" +
-                                       SystemText(ERROR_SHARING_VIOLATION));
     ExpectEnabled(program.Locked(), false);
     PressOk(box);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.command3) != FALSE; }));
     ExpectEnabled(program.Locked(), true);
-    CloseHandle(held);
-
-    for (std::size_t i = 0; i < 5; ++i) {
-        SCOPED_TRACE(testing::Message() << "file " << i << " in listing order");
-        EXPECT_EQ(ReadFileBytes(folder + L"\\" + order[i]), i < 2 ? "H\r\n" + before[i] : before[i]);
-    }
 }
 
 // A typical run, long because of one big file: the window answers at once throughout, shows the percentage

@@ -1,5 +1,6 @@
-"""Reads the release package back: its entries as stored, then unpacked by unzip and run under Wine (32-bit)
-from the unpacked folder, as a user runs it.
+"""Reads the release package back: its entries as stored, then unpacked by unzip and the console program run
+under Wine (32-bit) from the unpacked folder, as a user runs it. The window program in it is, byte for byte, the
+one the window test opened.
 
 Usage: /usr/bin/python3 check_package.py ZIP WINEPREFIX   (run by tools/package --check)"""
 import os
@@ -41,28 +42,10 @@ class ReleasePackage(unittest.TestCase):
                 self.assertNotIn(b"\n", text.replace(b"\r\n", b""), name)
                 self.assertTrue(text.isascii() or text.startswith(b"\xef\xbb\xbf"), name)
 
-            wine = [WINE_RUN, PREFIX]
-            usage = subprocess.run(wine + ["varnotta-cli.exe", "--help"], cwd=folder, capture_output=True, timeout=600)
+            usage = subprocess.run([WINE_RUN, PREFIX, "varnotta-cli.exe", "--help"], cwd=folder, capture_output=True,
+                                   timeout=600)
             self.assertEqual(usage.returncode, 0, usage.stderr)
             self.assertIn("用法: varnotta-cli", usage.stdout.decode("cp936"))
-
-            # The window, on a display of its own: Xvfb writes the number it picked, and a line end, to the pipe.
-            read_end, write_end = os.pipe()
-            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp"], pass_fds=[write_end],
-                                    stderr=subprocess.DEVNULL)
-            os.close(write_end)
-            with os.fdopen(read_end) as pipe:  # the whole line: Xvfb ends if the pipe closes before its line end
-                display = {**os.environ, "DISPLAY": ":" + pipe.readline().strip()}
-            program = subprocess.Popen(wine + ["Varnotta.exe"], cwd=folder, env=display)
-            try:
-                search = ["xdotool", "search", "--sync", "--onlyvisible", "--name", r"^Varnotta [0-9.]+ "]
-                found = subprocess.run(search, env=display, capture_output=True, timeout=600)
-                self.assertTrue(found.stdout.strip(), "no window opened")
-            finally:
-                subprocess.run(["/usr/lib/wine/wineserver", "-k"], env={**os.environ, "WINEPREFIX": PREFIX})
-                for process in (program, xvfb):
-                    process.kill()
-                    process.wait()
 
 
 if __name__ == "__main__":

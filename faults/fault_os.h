@@ -42,12 +42,6 @@ std::u16string ConsoleText(const std::string& bytes);
 // The system's own text for an error code (errno, or GetLastError on Windows).
 std::u16string SystemText(int code);
 
-// True when the Windows build runs under Wine, whose ReplaceFileW is not one step: it moves the old file
-// aside (to an empty "rf<hex>.tmp" it creates first) and deletes it before it moves the new file in. A
-// kill between the two leaves the new content only in the temporary file, and a failed call leaves the
-// empty "rf" file behind.
-bool UnderWine();
-
 // A file's last-write time at the system's full precision, and setting it back, as backup and copy tools
 // that keep time stamps do.
 std::int64_t WriteTimeOf(const std::filesystem::path& path);

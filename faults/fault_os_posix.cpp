@@ -82,10 +82,6 @@ std::u16string SystemText(int code) {
     return platform::SystemError(code).text;
 }
 
-bool UnderWine() {
-    return false;
-}
-
 // std::filesystem keeps nanoseconds here (stat and utimensat).
 std::int64_t WriteTimeOf(const std::filesystem::path& path) {
     return std::filesystem::last_write_time(path).time_since_epoch().count();

@@ -107,11 +107,6 @@ std::u16string SystemText(int code) {
     return platform::SystemError(static_cast<DWORD>(code)).text;
 }
 
-bool UnderWine() {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 std::int64_t WriteTimeOf(const std::filesystem::path& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);

@@ -94,20 +94,6 @@ inline ::testing::AssertionResult HoldsPattern(const std::filesystem::path& path
     return ::testing::AssertionSuccess();
 }
 
-// The names of all entries in `folder`, sorted, less the empty "rf<hex>.tmp" files that Wine's ReplaceFileW
-// leaves behind when it fails or is killed (see UnderWine), which hold nothing of the user's.
-inline std::vector<std::u16string> NamesIn(const std::filesystem::path& folder) {
-    std::vector<std::u16string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const auto name = entry.path().filename().u16string();
-        if (!UnderWine() || !name.starts_with(u"rf") || !name.ends_with(u".tmp") || entry.file_size() != 0) {
-            names.push_back(name);
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Waits until `marker` exists, giving up when `child` has ended or `limit` has passed; true when it exists.
 inline bool WaitForMarker(const std::filesystem::path& marker, ChildProcess& child, std::chrono::seconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -21,9 +21,6 @@ using namespace std::chrono_literals;
 TEST(KilledRun, LeavesOldOrNewContentWholeAndItsTemporaryUncollected) {
     std::mt19937 random(20261206);
     std::uniform_int_distribution<int> delay_ms(0, 40);
-    int before_the_replacement = 0;
-    int before_the_old_file_went = 0;
-    int inside_wines_replacefile = 0;
     // How many times the test kills at a random moment: a few in every test run, many more in tools/faults.
     const char* asked = std::getenv("VARNOTTA_KILL_ROUNDS");
     const int rounds = asked != nullptr && std::atoi(asked) > 0 ? std::atoi(asked) : 8;
@@ -60,7 +57,6 @@ TEST(KilledRun, LeavesOldOrNewContentWholeAndItsTemporaryUncollected) {
             for (const auto& name : names) {
                 EXPECT_TRUE(name == temporaries[0] || (name.starts_with(u"rf") && old_content(folder / name)));
             }
-            ++inside_wines_replacefile;
             continue;
         }
         EXPECT_EQ(names.size(), 1 + temporaries.size());
@@ -68,7 +64,6 @@ TEST(KilledRun, LeavesOldOrNewContentWholeAndItsTemporaryUncollected) {
             // Killed before the replacement: the temporary file holds part of the new content.
             EXPECT_TRUE(old_content(path));
             ASSERT_EQ(temporaries.size(), 1u);
-            ++before_the_replacement;
             if (stall) {
                 // The head and the copy so far. A later run rewrites the file and passes over the leftover,
                 // which the user may still want.
@@ -89,14 +84,9 @@ TEST(KilledRun, LeavesOldOrNewContentWholeAndItsTemporaryUncollected) {
             ASSERT_LE(temporaries.size(), 1u);
             if (!temporaries.empty()) {
                 EXPECT_TRUE(old_content(folder / temporaries[0]));
-                ++before_the_old_file_went;
             }
         }
     }
-    RecordProperty("rounds", rounds);
-    RecordProperty("killed_before_the_replacement", before_the_replacement);
-    RecordProperty("killed_before_the_old_file_went", before_the_old_file_went);
-    RecordProperty("killed_inside_wines_replacefile", inside_wines_replacefile);
 }
 
 }  // namespace

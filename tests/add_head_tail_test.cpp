@@ -17,7 +17,7 @@ std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view
     TestFolder folder;
     const auto path = folder.Write(u"f.txt", before);
     const auto status = HeadTailWriter(head, tail).AddHeadTail(path, {});
-    EXPECT_EQ(folder.Names(), std::vector<std::u16string>{u"f.txt"}) << "a temporary file was left behind";
+    EXPECT_EQ(NamesIn(folder.path()), std::vector<std::u16string>{u"f.txt"}) << "a temporary file was left behind";
     if (!status.ok()) {
         EXPECT_EQ(status.error().text, messages::kUnencodable);
         EXPECT_EQ(folder.Read(u"f.txt"), before);

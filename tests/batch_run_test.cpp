@@ -4,7 +4,6 @@
 
 #include "faults/fault_support.h"
 #include "tests/test_folder.h"
-#include "tests/test_os.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 
 #include "batch/folder_scan.h"
 #include "tests/test_folder.h"
-#include "tests/test_os.h"
 
 namespace {
 

@@ -1,5 +1,9 @@
 #include "tests/test_folder.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -25,10 +29,22 @@ TestFolder::~TestFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::u16string> TestFolder::Names() const {
+bool UnderWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
+std::vector<std::u16string> NamesIn(const std::filesystem::path& folder) {
     std::vector<std::u16string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().u16string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const auto name = entry.path().filename().u16string();
+        if (!UnderWine() || !name.starts_with(u"rf") || !name.ends_with(u".tmp") || entry.file_size() != 0) {
+            names.push_back(name);
+        }
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -48,4 +64,18 @@ void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
     if (!out) {
         throw std::runtime_error("cannot write a test file");
     }
+}
+
+void MakeHidden(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        !SetFileAttributesW(path.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN)) {
+        throw std::runtime_error("cannot hide a file");
+    }
+#else
+    if (!path.filename().native().starts_with('.')) {
+        throw std::logic_error("hidden files need a name starting with '.' here");
+    }
+#endif
 }

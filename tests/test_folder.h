@@ -8,6 +8,21 @@
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 
+// True when the Windows build runs under Wine, whose ReplaceFileW is not one step: it moves the old file
+// aside (to an empty "rf<hex>.tmp" it creates first) and deletes it before it moves the new file in. A
+// kill between the two leaves the new content only in the temporary file, and a failed call leaves the
+// empty "rf" file behind.
+bool UnderWine();
+
+// The names of all entries in `folder`, sorted, less the empty "rf<hex>.tmp" files that Wine's ReplaceFileW
+// leaves behind when it fails or is killed, which hold nothing of the user's. Temporary files of ours left
+// behind would show here.
+std::vector<std::u16string> NamesIn(const std::filesystem::path& folder);
+
+// Hides the file, an attribute that tests set up and the program itself only reads. Where hidden means a name
+// starting with ".", the name must already start with one.
+void MakeHidden(const std::filesystem::path& path);
+
 // A fresh folder under the system's temporary folder, removed with everything in it afterwards.
 class TestFolder {
   public:
@@ -24,8 +39,6 @@ class TestFolder {
         return *this / name;
     }
     std::string Read(std::u16string_view name) const { return ReadBytes(*this / name); }
-    // The names of all entries, sorted; temporary files left behind would show here.
-    std::vector<std::u16string> Names() const;
 
   private:
     std::filesystem::path path_;

@@ -54,7 +54,7 @@ TEST(CliProcess, ExitStatusOutputAndFiles) {
         EXPECT_TRUE(run.out.empty() ? out.empty() : out.starts_with(run.out)) << testing::PrintToString(out);
         EXPECT_TRUE(run.err.empty() ? err.empty() : err.starts_with(run.err)) << testing::PrintToString(err);
         EXPECT_EQ(folder.Read(u"a.txt"), run.a_txt);
-        EXPECT_EQ(folder.Names(), (std::vector<std::u16string>{u"a.txt", u"empty", u"gbk", u"u8"}));
+        EXPECT_EQ(NamesIn(folder.path()), (std::vector<std::u16string>{u"a.txt", u"empty", u"gbk", u"u8"}));
     }
 }
 

@@ -97,7 +97,8 @@ TEST(AddHeadTail, FileBeyond4GiBKeepsEveryByteInItsPlace) {
             file << mark;
         }
     }
-    ASSERT_TRUE(HeadTailWriter(u"H", u"T").AddHeadTail(path, {}).ok());
+    const auto rewritten = HeadTailWriter(u"H", u"T").AddHeadTail(path, {});
+    ASSERT_TRUE(rewritten.ok()) << "error " << rewritten.error().code << "; the copy needs 4 GiB free";
     EXPECT_EQ(std::filesystem::file_size(path), kSize + 6);
     std::ifstream file(path, std::ios::binary);
     for (const auto& [offset, bytes] : {std::pair<std::uint64_t, std::string_view>{0, "H\r\nstart\0"sv},

@@ -533,11 +533,10 @@ TEST(Window, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) 
     const auto framed = [](const std::string& content) {
         return Encode(L"头部\r\n") + "\r\n" + content + "\r\n" + Encode(L"尾 T");
     };
-    const std::wstring caption = kCaption;
     const auto percent_shown = [&](HWND window) {
         const std::wstring text = TextOf(window);
         const auto end = text.find(L"% - ");
-        return end != std::wstring::npos && text.substr(end + 4) == caption ? std::stoi(text.substr(0, end)) : -1;
+        return end != std::wstring::npos && text.substr(end + 4) == kCaption ? std::stoi(text.substr(0, end)) : -1;
     };
     // The folder path typed with spaces around it; the head typed with Enter at its end.
     const auto start_run = [&](const Program& program) {
@@ -574,7 +573,7 @@ TEST(Window, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) 
         PressOk(box);
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.command3) != FALSE; }));
         ExpectEnabled(program.Locked(), true);
-        EXPECT_EQ(TextOf(program.window), caption);
+        EXPECT_EQ(TextOf(program.window), kCaption);
     }
     for (const auto& [name, content] : small) {
         EXPECT_EQ(ReadFileBytes(folder + L"\\" + name), framed(content));
@@ -593,7 +592,6 @@ TEST(Window, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) 
     }
     GetFileAttributesExW(big.c_str(), GetFileExInfoStandard, &after);
     EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0) << "the big file was replaced";
-    EXPECT_EQ(after.nFileSizeLow, before.nFileSizeLow);
     for (std::ptrdiff_t turn = 0; turn < static_cast<std::ptrdiff_t>(order.size()); ++turn) {
         if (turn != big_turn) {
             const std::string once = framed(small.at(order[turn]));

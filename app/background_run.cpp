@@ -2,26 +2,26 @@
 
 #include "platform/file_system.h"
 
-BackgroundRun::BackgroundRun(BatchInputs inputs, HWND window, UINT finished)
-    : worker_([this](std::stop_token stop, BatchInputs moved, HWND target,
-                     UINT message) { Work(std::move(stop), std::move(moved), target, message); },
-              std::move(inputs), window, finished) {}
+BackgroundRun::BackgroundRun(RunInputs inputs, HWND window, UINT finished)
+    : inputs_(std::move(inputs)),
+      worker_([this](std::stop_token stop, HWND target, UINT message) { Work(std::move(stop), target, message); },
+              window, finished) {}
 
 void BackgroundRun::RequestStop() {
     worker_.request_stop();
     platform::AbandonWaits();
 }
 
-std::optional<std::u16string> BackgroundRun::Finish() {
+const RunOutcome& BackgroundRun::Finish() {
     if (worker_.joinable()) {
         worker_.join();
     }
     return outcome_;
 }
 
-void BackgroundRun::Work(std::stop_token stop, BatchInputs inputs, HWND window, UINT finished) {
+void BackgroundRun::Work(std::stop_token stop, HWND window, UINT finished) {
     outcome_ = RewriteFolder(
-        inputs,
+        inputs_,
         [this](const BatchProgress& progress) { percent_.store(PercentDone(progress), std::memory_order_relaxed); },
         stop);
     PostMessageW(window, finished, 0, 0);

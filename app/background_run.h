@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <optional>
-#include <string>
 #include <thread>
 
 #include "batch/batch_run.h"
@@ -14,7 +12,7 @@
 // window once, when it has ended.
 class BackgroundRun {
   public:
-    BackgroundRun(BatchInputs inputs, HWND window, UINT finished);
+    BackgroundRun(RunInputs inputs, HWND window, UINT finished);
     BackgroundRun(const BackgroundRun&) = delete;
     BackgroundRun& operator=(const BackgroundRun&) = delete;
 
@@ -25,14 +23,15 @@ class BackgroundRun {
     // it was, and no file that another program holds is waited for any more.
     void RequestStop();
 
-    // Waits for the worker and answers the message that ends the run, if any. Safe at any time: the worker
-    // never waits for the window.
-    std::optional<std::u16string> Finish();
+    // Waits for the worker and answers how the run ended. Safe at any time: the worker never waits for the
+    // window.
+    const RunOutcome& Finish();
 
   private:
-    void Work(std::stop_token stop, BatchInputs inputs, HWND window, UINT finished);
+    void Work(std::stop_token stop, HWND window, UINT finished);
 
+    const RunInputs inputs_;
     std::atomic<int> percent_{0};
-    std::optional<std::u16string> outcome_;
+    RunOutcome outcome_;
     std::jthread worker_;  // last: it must end before the fields it writes go
 };

@@ -145,8 +145,10 @@ void Velmo::SetEnabled(BatchControl control, bool enabled) {
     EnableWindow(Item(ControlOf(control)), enabled);
 }
 
-void Velmo::ShowMessage(const std::u16string& text) {
-    platform::ShowMessageBox(window_, text, u"" VARNOTTA_PRODUCT_NAME);
+void Velmo::ShowOutcome(const RunOutcome& outcome) {
+    if (const auto text = OutcomeText(outcome)) {
+        platform::ShowMessageBox(window_, *text, u"" VARNOTTA_PRODUCT_NAME);
+    }
 }
 
 LRESULT CALLBACK Velmo::WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -313,17 +315,14 @@ void Velmo::OnProgressTimer() {
 
 void Velmo::OnRunFinished() {
     KillTimer(window_, kProgressTimer);
-    const auto message = run_->Finish();
+    const RunOutcome outcome = run_->Finish();
     run_.reset();
     ShowProgress(-1);
     if (ending_) {
         DestroyWindow(window_);
         return;
     }
-    if (message) {
-        ShowMessage(*message);
-    }
-    LockControls(*this, false);
+    EndRun(*this, outcome);
 }
 
 void Velmo::Form_Load() {
@@ -364,13 +363,11 @@ void Velmo::Command4_Click() {
 // Start's checks and the locking happen here; the collection and the rewrites on a worker, whose end comes
 // back as kRunFinished.
 void Velmo::StartRun() {
-    BatchInputs inputs{ReadText(BatchText::Text1), ReadText(BatchText::Text2), ReadText(BatchText::Text3)};
-    if (const auto refusal = RefuseStart(inputs.folder)) {
-        ShowMessage(*refusal);
+    auto inputs = BeginRun(*this);
+    if (!inputs) {
         return;
     }
-    LockControls(*this, true);
-    run_ = std::make_unique<BackgroundRun>(std::move(inputs), window_, kRunFinished);
+    run_ = std::make_unique<BackgroundRun>(std::move(*inputs), window_, kRunFinished);
     ShowProgress(0);
     SetTimer(window_, kProgressTimer, kProgressInterval, nullptr);
 }

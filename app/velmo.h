@@ -32,7 +32,7 @@ class Velmo final : public BatchView {
 
     std::u16string ReadText(BatchText box) override;
     void SetEnabled(BatchControl control, bool enabled) override;
-    void ShowMessage(const std::u16string& text) override;
+    void ShowOutcome(const RunOutcome& outcome) override;
 
   private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

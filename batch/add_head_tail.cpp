@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <thread>
 
-#include "batch/messages.h"
-#include "batch/trim.h"
 #include "batch/utf8_check.h"
 
 namespace {
 
 constexpr std::size_t kChunkSize = std::size_t{1} << 20;
-constexpr std::u16string_view kLineBreak = u"\r\n";
-
-platform::Error OwnError(std::u16string_view text) {
-    return platform::Error{0, std::u16string(text), {}};
-}
 
 // Reads `wanted` bytes from `offset` on, or fewer where the file ends sooner.
 platform::Result<std::size_t> ReadFull(const platform::InputFile& input, std::uint64_t offset, char* buffer,
@@ -35,22 +28,12 @@ platform::Result<std::size_t> ReadFull(const platform::InputFile& input, std::ui
 
 }  // namespace
 
-HeadTailWriter::HeadTailWriter(std::u16string_view head, std::u16string_view tail, std::stop_token stop)
-    : head_(TrimSpaces(head)), tail_(TrimSpaces(tail)), stop_(std::move(stop)) {}
+HeadTailWriter::HeadTailWriter(const HeadTailTexts& texts, std::stop_token stop)
+    : texts_(texts), stop_(std::move(stop)) {}
 
-const HeadTailWriter::Framing* HeadTailWriter::FramingFor(FileEncoding encoding) {
-    auto& slot = framings_[static_cast<std::size_t>(encoding)];
-    if (!slot) {
-        const std::u16string before = head_.empty() ? u"" : head_ + std::u16string(kLineBreak);
-        const std::u16string after = tail_.empty() ? u"" : std::u16string(kLineBreak) + tail_;
-        auto encoded_before = EncodeText(before, encoding);
-        auto encoded_after = EncodeText(after, encoding);
-        slot.emplace();
-        if (encoded_before && encoded_after) {
-            *slot = Framing{std::move(*encoded_before), std::move(*encoded_after)};
-        }
-    }
-    return *slot ? &**slot : nullptr;
+const HeadTailWriter::Framing* HeadTailWriter::FramingFor(FileEncoding encoding) const {
+    const auto& framing = texts_.For(encoding);
+    return framing ? &*framing : nullptr;
 }
 
 // A byte-order mark decides. Without one, the file is UTF-8 when all of it is valid UTF-8 with at least
@@ -59,7 +42,7 @@ const HeadTailWriter::Framing* HeadTailWriter::FramingFor(FileEncoding encoding)
 // answer is what the start suggests, and `pending` holds the check of the start, to be carried on over the
 // rest of the file, which confirms the guess or overturns it.
 FileEncoding HeadTailWriter::GuessEncoding(std::string_view start, std::uint64_t size,
-                                           std::optional<PendingCheck>& pending) {
+                                           std::optional<PendingCheck>& pending) const {
     if (const auto mark = FindByteOrderMark(start)) {
         return mark->encoding;
     }
@@ -86,12 +69,12 @@ FileEncoding HeadTailWriter::Verdict(const Utf8Check& check) {
 
 // Carries the check on over the rest of the file, up to `size` or the first byte that is not UTF-8; gives
 // up when `cancel` asks it to.
-platform::Result<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFile& input, std::uint64_t size,
-                                                         PendingCheck& pending, std::stop_token cancel) {
+WriteResult<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFile& input, std::uint64_t size,
+                                                    PendingCheck& pending, std::stop_token cancel) {
     scan_buffer_.resize(kChunkSize);
     while (pending.check.valid_so_far() && pending.offset < size) {
         if (stop_.stop_requested() || cancel.stop_requested()) {
-            return OwnError(u"");  // the run is ending: the caller says nothing of this file
+            return WriteProblem::Stopped;
         }
         auto read = input.ReadAt(pending.offset, scan_buffer_.data(), scan_buffer_.size());
         if (!read.ok()) {
@@ -106,18 +89,13 @@ platform::Result<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFi
     return Verdict(pending.check);
 }
 
-std::uint64_t HeadTailWriter::MostAdded() const {
-    // Four bytes for each UTF-16 unit at most (UTF-32), the two line breaks included.
-    return 4 * (std::uint64_t{head_.size()} + tail_.size() + 2 * kLineBreak.size());
-}
-
-platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const Progress& progress) {
+WriteStatus HeadTailWriter::AddHeadTail(const platform::Path& path, const Progress& progress) {
     auto prepared = Prepare(path, progress);
     if (!prepared.ok()) {
         return prepared.error();
     }
     if (stop_.stop_requested()) {
-        return OwnError(u"");  // not put in place: the run is ending
+        return WriteProblem::Stopped;  // not put in place
     }
     // Publish only the copy of the very file that was read, unchanged since it was opened.
     const auto replaced = prepared.value().output.Replace(prepared.value().stamp);
@@ -125,13 +103,13 @@ platform::Status HeadTailWriter::AddHeadTail(const platform::Path& path, const P
         return replaced.error();
     }
     if (!replaced.value()) {
-        return OwnError(messages::kChangedMeanwhile);
+        return WriteProblem::ChangedMeanwhile;
     }
     return {};
 }
 
-platform::Result<PreparedFile> HeadTailWriter::Prepare(const platform::Path& path, const Progress& progress,
-                                                       std::uint64_t max_size, bool nameless) {
+WriteResult<PreparedFile> HeadTailWriter::Prepare(const platform::Path& path, const Progress& progress,
+                                                  std::uint64_t max_size, bool nameless) {
     std::optional<FileEncoding> known;
     for (;;) {
         std::optional<FileEncoding> overturned;
@@ -143,10 +121,10 @@ platform::Result<PreparedFile> HeadTailWriter::Prepare(const platform::Path& pat
     }
 }
 
-platform::Result<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, const Progress& progress,
-                                                         std::uint64_t max_size, bool nameless,
-                                                         std::optional<FileEncoding> known,
-                                                         std::optional<FileEncoding>& overturned) {
+WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, const Progress& progress,
+                                                    std::uint64_t max_size, bool nameless,
+                                                    std::optional<FileEncoding> known,
+                                                    std::optional<FileEncoding>& overturned) {
     std::optional<platform::InputFile> input;
     if (auto opened = platform::InputFile::Open(path); opened.ok()) {
         input.emplace(std::move(opened.value()));
@@ -155,11 +133,11 @@ platform::Result<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& p
     }
     const platform::FileStamp stamp = input->stamp();
     if (stamp.links > 1) {
-        return OwnError(messages::kHardLinked);  // a new file under one name would part it from the others
+        return WriteProblem::HardLinked;  // a new file under one name would part it from the others
     }
     const std::uint64_t size = stamp.size;
     if (size > max_size) {
-        return OwnError(u"");  // grown since it was listed: its turn rewrites it
+        return WriteProblem::GrewPastPrepared;
     }
     auto output = platform::ReplacementFile::CreateFor(path, *input, nameless);
     if (!output.ok()) {
@@ -175,7 +153,7 @@ platform::Result<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& p
         return first.error();
     }
     if (first.value() != first_wanted) {
-        return OwnError(messages::kChangedMeanwhile);  // the file shrank since it was opened
+        return WriteProblem::ChangedMeanwhile;  // the file shrank since it was opened
     }
     const std::string_view start(buffer_.data(), first.value());
     std::optional<PendingCheck> pending;
@@ -191,7 +169,7 @@ platform::Result<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& p
         pending.reset();
     }
     if (!framing) {
-        return OwnError(messages::kUnencodable);
+        return WriteProblem::Unencodable;
     }
 
     // The head goes after the byte-order mark; a file that fits in one chunk is written in one piece.
@@ -212,7 +190,7 @@ platform::Result<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& p
     }
     // The rest of the check runs on another thread, beside the copy and its flush, so that it costs next to
     // no time; it gives up when this function returns early.
-    platform::Result<FileEncoding> checked = encoding;
+    WriteResult<FileEncoding> checked = encoding;
     std::optional<std::jthread> checker;
     if (pending) {
         checker.emplace([&](std::stop_token cancel) { checked = CheckRest(*input, size, *pending, cancel); });
@@ -235,18 +213,18 @@ platform::Result<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& p
         }
         if (checked.value() != encoding) {
             overturned = checked.value();
-            return OwnError(u"");
+            return WriteProblem::EncodingOverturned;
         }
     }
     return PreparedFile{std::move(output.value()), stamp};  // the file closes here: Windows replaces no open file
 }
 
-platform::Status HeadTailWriter::CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
-                                          platform::ReplacementFile& output, const Progress& progress) {
+WriteStatus HeadTailWriter::CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
+                                     platform::ReplacementFile& output, const Progress& progress) {
     bool in_system = true;  // until the system says it cannot copy between these files
     while (offset < size) {
         if (stop_.stop_requested()) {
-            return OwnError(u"");  // the run is ending: the caller says nothing of this file
+            return WriteProblem::Stopped;
         }
         const std::uint64_t wanted = std::min<std::uint64_t>(buffer_.size(), size - offset);
         std::uint64_t copied = 0;
@@ -266,12 +244,12 @@ platform::Status HeadTailWriter::CopyRest(const platform::InputFile& input, std:
                 return read.error();
             }
             if (auto written = output.Write(std::string_view(buffer_.data(), read.value())); !written.ok()) {
-                return written;
+                return written.error();
             }
             copied = read.value();
         }
         if (copied != wanted) {
-            return OwnError(messages::kChangedMeanwhile);  // the file shrank while it was copied
+            return WriteProblem::ChangedMeanwhile;  // the file shrank while it was copied
         }
         offset += wanted;
         if (progress) {

@@ -1,18 +1,17 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <stop_token>
-#include <string>
 #include <string_view>
 #include <vector>
 
+#include "batch/head_tail_texts.h"
+#include "batch/run_outcome.h"
 #include "batch/text_encoding.h"
 #include "batch/utf8_check.h"
 #include "platform/file_system.h"
-#include "platform/result.h"
 
 // A file's new content, written to a temporary file beside it, ready to take its place.
 struct PreparedFile {
@@ -27,30 +26,22 @@ class HeadTailWriter {
   public:
     using Progress = std::function<void(std::uint64_t bytes_copied)>;
 
-    // Takes the texts as typed; leading and trailing spaces are dropped here. A stop requested through `stop`
-    // ends the copy in hand as a failure.
-    HeadTailWriter(std::u16string_view head, std::u16string_view tail, std::stop_token stop = {});
+    // Writes `texts`, which must outlive the writer. A stop requested through `stop` ends the copy in hand
+    // with WriteProblem::Stopped.
+    explicit HeadTailWriter(const HeadTailTexts& texts, std::stop_token stop = {});
 
     // On failure the file is left as it was.
-    platform::Status AddHeadTail(const platform::Path& path, const Progress& progress);
+    WriteStatus AddHeadTail(const platform::Path& path, const Progress& progress);
 
     // The first half of AddHeadTail: writes the new content of `path` to its temporary file, not yet flushed,
     // and leaves the file as it was. Fails without writing anything when the file holds more than `max_size`
     // bytes. A `nameless` temporary file shows in the folder only once it replaces the file (see
     // ReplacementFile::CreateFor).
-    platform::Result<PreparedFile> Prepare(const platform::Path& path, const Progress& progress,
-                                           std::uint64_t max_size = UINT64_MAX, bool nameless = false);
-
-    // The most bytes that head and tail, with their line breaks, add to a file in any encoding.
-    std::uint64_t MostAdded() const;
+    WriteResult<PreparedFile> Prepare(const platform::Path& path, const Progress& progress,
+                                      std::uint64_t max_size = UINT64_MAX, bool nameless = false);
 
   private:
-    // What goes before and after the former content, in one encoding.
-    struct Framing {
-        std::string before;  // head, CR LF
-        std::string after;   // CR LF, tail
-        bool operator==(const Framing&) const = default;
-    };
+    using Framing = HeadTailTexts::Framing;
 
     // The check for UTF-8 of a file whose encoding its start left open, done up to `offset`.
     struct PendingCheck {
@@ -58,22 +49,19 @@ class HeadTailWriter {
         std::uint64_t offset;
     };
 
-    platform::Result<PreparedFile> PrepareAs(const platform::Path& path, const Progress& progress,
-                                             std::uint64_t max_size, bool nameless, std::optional<FileEncoding> known,
-                                             std::optional<FileEncoding>& overturned);
-    const Framing* FramingFor(FileEncoding encoding);
-    FileEncoding GuessEncoding(std::string_view start, std::uint64_t size, std::optional<PendingCheck>& pending);
+    WriteResult<PreparedFile> PrepareAs(const platform::Path& path, const Progress& progress, std::uint64_t max_size,
+                                        bool nameless, std::optional<FileEncoding> known,
+                                        std::optional<FileEncoding>& overturned);
+    const Framing* FramingFor(FileEncoding encoding) const;
+    FileEncoding GuessEncoding(std::string_view start, std::uint64_t size, std::optional<PendingCheck>& pending) const;
     static FileEncoding Verdict(const Utf8Check& check);
-    platform::Result<FileEncoding> CheckRest(const platform::InputFile& input, std::uint64_t size,
-                                             PendingCheck& pending, std::stop_token cancel);
-    platform::Status CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
-                              platform::ReplacementFile& output, const Progress& progress);
+    WriteResult<FileEncoding> CheckRest(const platform::InputFile& input, std::uint64_t size, PendingCheck& pending,
+                                        std::stop_token cancel);
+    WriteStatus CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
+                         platform::ReplacementFile& output, const Progress& progress);
 
-    std::u16string head_;
-    std::u16string tail_;
+    const HeadTailTexts& texts_;
     std::stop_token stop_;
-    // Encoded on first use: one slot per encoding, holding nothing when the texts cannot be encoded.
-    std::array<std::optional<std::optional<Framing>>, 6> framings_;
     std::vector<char> buffer_;
     std::vector<char> scan_buffer_;
 };

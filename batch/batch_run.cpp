@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <variant>
 
 #include "batch/add_head_tail.h"
 #include "batch/folder_scan.h"
-#include "batch/messages.h"
 #include "batch/prepare_pipeline.h"
 #include "batch/trim.h"
 
@@ -14,42 +14,30 @@ namespace {
 constexpr std::array kLockedControls{BatchControl::Command1, BatchControl::Command2, BatchControl::Text2,
                                      BatchControl::Text3, BatchControl::Command3};
 
-std::u16string CountText(std::int64_t count) {
-    const auto digits = std::to_string(count);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-// The box that reports a stopped run: how far it got, where it stopped, and why.
-std::u16string FailureMessage(std::int64_t files_done, const platform::Path& where, const platform::Error& error) {
-    std::u16string text = std::u16string(messages::kStoppedBefore) + CountText(files_done) +
-                          std::u16string(messages::kStoppedAfter) + u"\r\n" + platform::PathText(where) + u"\r\n" +
-                          error.text;
-    if (!error.kept_copy.empty()) {
-        text += u"\r\n" + std::u16string(messages::kKeptCopy) + platform::PathText(error.kept_copy);
-    }
-    return text;
-}
-
 struct RunFailure {
     platform::Path where;
-    platform::Error error;
+    Problem problem;
 };
 
 // Whether a failure may come from the room that the files prepared ahead take on the disk: then the file is
 // tried again alone before the run reports it.
-bool MayLackRoomForAhead(const platform::Status& status, const std::optional<PreparePipeline>& ahead) {
-    return !status.ok() && ahead && platform::IsOutOfSpace(status.error()) && status.error().kept_copy.empty();
+bool MayLackRoomForAhead(const WriteStatus& status, const std::optional<PreparePipeline>& ahead) {
+    if (status.ok() || !ahead) {
+        return false;
+    }
+    const auto* error = std::get_if<platform::Error>(&status.error());
+    return error && platform::IsOutOfSpace(*error) && error->kept_copy.empty();
 }
 
 // Rewrites a normal file at its turn: puts its prepared copy in place, or rewrites it here, alone, as a run
 // without the pipeline would, when nothing was prepared, when its preparation failed, when it changed since
 // it was read ahead, or when the disk is full.
-platform::Status RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead,
-                               HeadTailWriter& writer, const platform::FolderEntry& file, BatchProgress& progress,
-                               const std::function<void(const BatchProgress&)>& report) {
+WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead, HeadTailWriter& writer,
+                          const platform::FolderEntry& file, BatchProgress& progress,
+                          const std::function<void(const BatchProgress&)>& report) {
     if (turn.prepared) {
         const auto replaced = turn.prepared->output.Replace(turn.prepared->stamp);
-        const platform::Status status = replaced.ok() ? platform::Status() : replaced.error();
+        const WriteStatus status = replaced.ok() ? WriteStatus() : WriteStatus(replaced.error());
         if (!replaced.ok() && !MayLackRoomForAhead(status, ahead)) {
             return status;
         }
@@ -79,10 +67,9 @@ platform::Status RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<Prepar
 
 // Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
 // first failure or when asked to. Small files come prepared ahead from a PreparePipeline.
-std::optional<RunFailure> RewriteEach(const BatchInputs& inputs, const platform::Path& folder, const FileList& files,
-                                      BatchProgress& progress, const std::function<void(const BatchProgress&)>& report,
-                                      std::stop_token stop) {
-    HeadTailWriter writer(inputs.head, inputs.tail, stop);
+std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& files, BatchProgress& progress,
+                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop) {
+    HeadTailWriter writer(inputs.texts, stop);
     progress.file_count = static_cast<std::int64_t>(files.size());
     for (const auto& file : files) {
         progress.bytes_total += file.size;
@@ -91,7 +78,7 @@ std::optional<RunFailure> RewriteEach(const BatchInputs& inputs, const platform:
     for (std::size_t index = 0; index < files.size(); ++index) {
         const auto& file = files[index];
         if (!ahead) {
-            ahead.emplace(inputs.head, inputs.tail, folder, files, index, stop);
+            ahead.emplace(inputs.texts, inputs.folder, files, index, stop);
         }
         auto turn = ahead->Take(index);
         if (stop.stop_requested()) {
@@ -103,7 +90,7 @@ std::optional<RunFailure> RewriteEach(const BatchInputs& inputs, const platform:
         report(progress);
         auto normal = platform::IsNormalFile(file.path);
         if (!normal.ok()) {
-            return RunFailure{file.path, normal.error()};
+            return RunFailure{file.path, Problem(normal.error())};
         }
         if (normal.value()) {
             if (stop.stop_requested()) {
@@ -120,6 +107,24 @@ std::optional<RunFailure> RewriteEach(const BatchInputs& inputs, const platform:
     return std::nullopt;
 }
 
+void LockControls(BatchView& view, bool locked) {
+    for (const auto control : kLockedControls) {
+        view.SetEnabled(control, !locked);
+    }
+}
+
+// Start's checks of the folder path: the refusal, or the folder to scan.
+std::variant<platform::Path, Refusal> CheckFolder(std::u16string_view folder_text) {
+    if (IsBlank(folder_text)) {
+        return Refusal::NoPath;
+    }
+    const auto folder = platform::PathFromText(TrimSpaces(folder_text));
+    if (!folder || !FolderExists(*folder)) {
+        return Refusal::PathMissing;
+    }
+    return *folder;
+}
+
 }  // namespace
 
 int PercentDone(const BatchProgress& progress) {
@@ -131,56 +136,54 @@ int PercentDone(const BatchProgress& progress) {
     return static_cast<int>(std::min<std::uint64_t>(100, done * 100 / progress.bytes_total));
 }
 
-std::optional<std::u16string> RefuseStart(std::u16string_view folder_text) {
-    if (IsBlank(folder_text)) {
-        return std::u16string(messages::kSetPathFirst);
-    }
-    const auto folder = platform::PathFromText(TrimSpaces(folder_text));
-    if (!folder || !FolderExists(*folder)) {
-        return std::u16string(messages::kPathMissing);
-    }
-    return std::nullopt;
-}
-
-void LockControls(BatchView& view, bool locked) {
-    for (const auto control : kLockedControls) {
-        view.SetEnabled(control, !locked);
-    }
-}
-
-std::optional<std::u16string> RewriteFolder(const BatchInputs& inputs,
-                                            const std::function<void(const BatchProgress&)>& progress,
-                                            std::stop_token stop) {
-    const platform::Path folder = platform::PathFromText(TrimSpaces(inputs.folder)).value_or(platform::Path());
-    auto files = CollectTxtFiles(folder);
-    if (!files.ok()) {
-        return FailureMessage(0, folder, files.error());
-    }
-    BatchProgress state;
-    const auto failure = RewriteEach(inputs, folder, files.value(), state, progress, stop);
-    if (state.files_done > 0) {
-        platform::SyncFolder(folder);  // once for the whole run rather than after every rename
-    }
-    if (failure) {
-        return FailureMessage(state.files_done, failure->where, failure->error);
-    }
-    if (files.value().empty() || stop.stop_requested()) {
+std::optional<RunInputs> BeginRun(BatchView& view) {
+    auto folder = CheckFolder(view.ReadText(BatchText::Text1));
+    if (const auto* refusal = std::get_if<Refusal>(&folder)) {
+        RunOutcome refused;
+        refused.kind = OutcomeKind::Refused;
+        refused.refusal = *refusal;
+        view.ShowOutcome(refused);
         return std::nullopt;
     }
-    return std::u16string(messages::kTaskDone);
+    RunInputs inputs{std::move(std::get<platform::Path>(folder)),
+                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3))};
+    LockControls(view, true);
+    return inputs;
 }
 
-void RunBatch(BatchView& view) {
-    const BatchInputs inputs{view.ReadText(BatchText::Text1), view.ReadText(BatchText::Text2),
-                             view.ReadText(BatchText::Text3)};
-    if (const auto refusal = RefuseStart(inputs.folder)) {
-        view.ShowMessage(*refusal);
-        return;
+RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
+                         std::stop_token stop) {
+    auto files = CollectTxtFiles(inputs.folder);
+    if (!files.ok()) {
+        return RunOutcome{.kind = OutcomeKind::Failed, .where = inputs.folder, .problem = files.error()};
     }
-    LockControls(view, true);
-    if (const auto message =
-            RewriteFolder(inputs, [&](const BatchProgress& progress) { view.ReportProgress(progress); })) {
-        view.ShowMessage(*message);
+    BatchProgress state;
+    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop);
+    if (state.files_done > 0) {
+        platform::SyncFolder(inputs.folder);  // once for the whole run rather than after every rename
     }
+    if (failure) {
+        return RunOutcome{.kind = OutcomeKind::Failed,
+                          .files_done = state.files_done,
+                          .where = failure->where,
+                          .problem = failure->problem};
+    }
+    RunOutcome ended;
+    ended.kind = stop.stop_requested()   ? OutcomeKind::Stopped
+                 : files.value().empty() ? OutcomeKind::NothingToDo
+                                         : OutcomeKind::Completed;
+    ended.files_done = state.files_done;
+    return ended;
+}
+
+void EndRun(BatchView& view, const RunOutcome& outcome) {
+    view.ShowOutcome(outcome);
     LockControls(view, false);
+}
+
+void RunBatch(BatchView& view, std::stop_token stop) {
+    if (const auto inputs = BeginRun(view)) {
+        EndRun(view, RewriteFolder(
+                         *inputs, [&](const BatchProgress& progress) { view.ReportProgress(progress); }, stop));
+    }
 }

@@ -6,7 +6,10 @@
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <string_view>
+
+#include "batch/head_tail_texts.h"
+#include "batch/run_outcome.h"
+#include "platform/file_system.h"
 
 // The work behind the Start button: check the folder path, lock the inputs, rewrite every ".txt" file
 // directly in the folder with the head and tail texts, report, unlock.
@@ -38,33 +41,31 @@ class BatchView {
 
     virtual std::u16string ReadText(BatchText box) = 0;
     virtual void SetEnabled(BatchControl control, bool enabled) = 0;
-    // A modal box titled "Varnotta" with one OK button and no icon.
-    virtual void ShowMessage(const std::u16string& text) = 0;
+    // How the run ended, or why Start refused it. The window shows OutcomeText in a modal box titled
+    // "Varnotta" with one OK button and no icon.
+    virtual void ShowOutcome(const RunOutcome& outcome) = 0;
     // Called as files are rewritten; front ends without a progress display ignore it.
     virtual void ReportProgress(const BatchProgress&) {}
 };
 
-// The three texts as they were when Start was pressed; nothing typed later changes a run.
-struct BatchInputs {
-    std::u16string folder;
-    std::u16string head;
-    std::u16string tail;
+// What a run works from, decided once when Start is pressed: nothing typed later changes it.
+struct RunInputs {
+    platform::Path folder;  // trimmed, as typed
+    HeadTailTexts texts;
 };
 
-// Start's checks of the folder path, made before anything is locked: the message that refuses the run, or
-// nothing when it may go ahead.
-std::optional<std::u16string> RefuseStart(std::u16string_view folder_text);
-
-// Disables (locked) or enables the five controls, in their order.
-void LockControls(BatchView& view, bool locked);
+// The beginning of Start: reads the three texts and checks the folder path. A refusal is shown and nothing
+// else happens; otherwise the five controls are locked and the run's inputs come back.
+std::optional<RunInputs> BeginRun(BatchView& view);
 
 // The run once the window is locked: collects the folder's text files and rewrites them, reporting progress
-// to `progress` (from the thread it runs on). Answers the message that ends it: "任务完成！" or the report
-// of a stopped run; nothing when the folder holds no text file or when `stop` asked it to end early, in
-// which case the file in hand is left as it was.
-std::optional<std::u16string> RewriteFolder(const BatchInputs& inputs,
-                                            const std::function<void(const BatchProgress&)>& progress,
-                                            std::stop_token stop = {});
+// to `progress` (from the thread it runs on). A stop requested through `stop` ends it early, leaving the file
+// in hand as it was.
+RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
+                         std::stop_token stop = {});
 
-// The whole of Start for front ends that wait for the run: checks, locks, rewrites, reports, unlocks.
-void RunBatch(BatchView& view);
+// The end of Start: shows the outcome and unlocks the five controls.
+void EndRun(BatchView& view, const RunOutcome& outcome);
+
+// The whole of Start for front ends that wait for the run: BeginRun, RewriteFolder, EndRun.
+void RunBatch(BatchView& view, std::stop_token stop = {});

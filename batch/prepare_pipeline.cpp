@@ -17,17 +17,16 @@ std::size_t WorkerCount(bool group_flush) {
 
 }  // namespace
 
-PreparePipeline::PreparePipeline(std::u16string_view head, std::u16string_view tail, const platform::Path& folder,
-                                 const FileList& files, std::size_t first, std::stop_token stop)
+PreparePipeline::PreparePipeline(const HeadTailTexts& texts, const platform::Path& folder, const FileList& files,
+                                 std::size_t first, std::stop_token stop)
     : files_(files),
-      head_(head),
-      tail_(tail),
+      texts_(texts),
       forward_stop_(std::move(stop), std::function<void()>([this] { stop_.request_stop(); })),
       group_flush_(platform::GroupFlush::For(folder)),
       slots_(kDepth + 1),
       next_(first),
       head_index_(first) {
-    const std::uint64_t most_added = HeadTailWriter(head_, tail_).MostAdded();
+    const std::uint64_t most_added = texts_.most_added();
     most_size_ahead_ = kMostAhead > most_added ? kMostAhead - most_added : 0;
     const std::size_t count = std::min(WorkerCount(group_flush_.has_value()), files.size() - first);
     workers_.reserve(count);
@@ -46,7 +45,7 @@ PreparePipeline::~PreparePipeline() {
 }
 
 void PreparePipeline::Work(std::stop_token stop) {
-    HeadTailWriter writer(head_, tail_, stop);
+    HeadTailWriter writer(texts_, stop);
     std::unique_lock lock(mutex_);
     for (;;) {
         room_.wait(lock, stop, [&] { return next_ >= files_.size() || next_ - head_index_ < kDepth; });

@@ -7,7 +7,6 @@
 #include <mutex>
 #include <optional>
 #include <stop_token>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -40,8 +39,8 @@ class PreparePipeline {
 
     // Starts the workers on `files` from `first` on, in `folder`. A stop requested through `stop` reaches
     // every worker at once.
-    PreparePipeline(std::u16string_view head, std::u16string_view tail, const platform::Path& folder,
-                    const FileList& files, std::size_t first, std::stop_token stop);
+    PreparePipeline(const HeadTailTexts& texts, const platform::Path& folder, const FileList& files, std::size_t first,
+                    std::stop_token stop);
     // Stops the workers and removes every temporary file they prepared that was not taken.
     ~PreparePipeline();
     PreparePipeline(const PreparePipeline&) = delete;
@@ -64,8 +63,7 @@ class PreparePipeline {
     Slot& SlotOf(std::size_t index) { return slots_[index % slots_.size()]; }
 
     const FileList& files_;
-    std::u16string head_;
-    std::u16string tail_;
+    const HeadTailTexts& texts_;
     std::stop_source stop_;
     std::stop_callback<std::function<void()>> forward_stop_;
     std::optional<platform::GroupFlush> group_flush_;  // nothing: every worker flushes its own files

@@ -1,10 +1,11 @@
 #include "cli/console_view.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
-#include "batch/messages.h"
 #include "cli/progress_line.h"
+#include "cli/run_command_line.h"
 
 namespace cli {
 namespace {
@@ -29,10 +30,29 @@ std::u16string ConsoleLines(std::u16string_view text) {
     return lines;
 }
 
+// Where the text of each kind of outcome goes, and the exit status it gives.
+struct OutcomeRoute {
+    OutcomeKind kind;
+    platform::ConsoleStream stream;
+    int exit_status;
+};
+constexpr OutcomeRoute kOutcomeRoutes[] = {
+    {OutcomeKind::Completed, platform::ConsoleStream::Output, kExitCompleted},
+    {OutcomeKind::NothingToDo, platform::ConsoleStream::Output, kExitCompleted},
+    {OutcomeKind::Refused, platform::ConsoleStream::Output, kExitRunFailed},
+    {OutcomeKind::Failed, platform::ConsoleStream::Error, kExitRunFailed},
+    {OutcomeKind::Stopped, platform::ConsoleStream::Error, kExitRunFailed},
+};
+
+const OutcomeRoute& RouteOf(OutcomeKind kind) {
+    return *std::find_if(std::begin(kOutcomeRoutes), std::end(kOutcomeRoutes),
+                         [&](const OutcomeRoute& route) { return route.kind == kind; });
+}
+
 }  // namespace
 
-int ExitStatusOf(RunOutcome outcome) {
-    return outcome == RunOutcome::Completed ? 0 : 1;
+int ExitStatusOf(OutcomeKind kind) {
+    return RouteOf(kind).exit_status;
 }
 
 ConsoleView::ConsoleView(std::u16string folder, std::u16string head, std::u16string tail, Output output)
@@ -54,19 +74,12 @@ std::u16string ConsoleView::ReadText(BatchText box) {
     return {};
 }
 
-void ConsoleView::ShowMessage(const std::u16string& text) {
+void ConsoleView::ShowOutcome(const RunOutcome& outcome) {
     ClearProgress();
-    auto stream = platform::ConsoleStream::Output;
-    if (text == messages::kTaskDone) {
-        outcome_ = RunOutcome::Completed;
-    } else if (text == messages::kSetPathFirst || text == messages::kPathMissing) {
-        outcome_ = RunOutcome::Refused;
-    } else {
-        // The failure report, or a message this front end does not know: either way the run did not finish.
-        outcome_ = RunOutcome::Failed;
-        stream = platform::ConsoleStream::Error;
+    outcome_ = outcome.kind;
+    if (const auto text = OutcomeText(outcome)) {
+        output_.write(RouteOf(outcome.kind).stream, ConsoleLines(*text));
     }
-    output_.write(stream, ConsoleLines(text));
 }
 
 void ConsoleView::ReportProgress(const BatchProgress& progress) {

@@ -11,14 +11,8 @@
 
 namespace cli {
 
-// How a run ended, as the exit status tells it.
-enum class RunOutcome {
-    Completed,  // every file rewritten, or none to rewrite
-    Refused,    // blank path or missing folder: nothing was touched
-    Failed,     // stopped by a failure; the message says how far it got
-};
-
-int ExitStatusOf(RunOutcome outcome);
+// The exit status that tells how a run ended.
+int ExitStatusOf(OutcomeKind kind);
 
 // The window of the batch run, played by a console: the three texts come from the command line, the
 // controls have nothing to show, messages are printed, and progress goes to one line of standard error.
@@ -38,14 +32,14 @@ class ConsoleView final : public BatchView {
     std::u16string ReadText(BatchText box) override;
     void SetEnabled(BatchControl, bool) override {}
     // The completion message and the two refusals go to standard output, the failure report to standard
-    // error; the message decides the outcome.
-    void ShowMessage(const std::u16string& text) override;
+    // error.
+    void ShowOutcome(const RunOutcome& outcome) override;
     void ReportProgress(const BatchProgress& progress) override;
 
     // Clears the progress line, if one was shown; call when the run has returned.
     void Finish();
 
-    RunOutcome outcome() const { return outcome_; }
+    OutcomeKind outcome() const { return outcome_; }
 
   private:
     void ClearProgress();
@@ -54,7 +48,7 @@ class ConsoleView final : public BatchView {
     std::u16string head_;
     std::u16string tail_;
     Output output_;
-    RunOutcome outcome_ = RunOutcome::Completed;
+    OutcomeKind outcome_ = OutcomeKind::Completed;
 
     Clock::time_point started_;
     Clock::time_point last_shown_{};

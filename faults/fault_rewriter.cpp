@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     const std::uint64_t threshold = std::strtoull(argv[3], nullptr, 10);
     const bool stall = std::string(argv[4]) == "stall";
     bool marked = false;
-    RewriteFolder({std::filesystem::path(argv[1]).u16string(), u"HEAD", u"TAIL"}, [&](const BatchProgress& progress) {
+    const RunInputs inputs{std::filesystem::path(argv[1]), HeadTailTexts(u"HEAD", u"TAIL")};
+    RewriteFolder(inputs, [&](const BatchProgress& progress) {
         if (!marked && progress.bytes_done >= threshold) {
             std::ofstream(argv[2]) << progress.bytes_done;
             marked = true;

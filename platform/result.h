@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -18,33 +19,42 @@ struct Error {
     std::filesystem::path kept_copy;
 };
 
-// The outcome of an operation that yields a value or fails.
-template <typename T>
+// The outcome of an operation that yields a value or fails; the failure is the system's Error unless a
+// layer above has failures of its own.
+template <typename T, typename E = Error>
 class [[nodiscard]] Result {
   public:
-    Result(T value) : state_(std::move(value)) {}
-    Result(Error error) : state_(std::move(error)) {}
+    Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+    Result(E error) : state_(std::in_place_index<1>, std::move(error)) {}
+    // Any failure that E can be made from, such as one alternative of a variant.
+    template <typename F>
+    requires(std::is_constructible_v<E, F&&> && !std::is_constructible_v<T, F&&>) Result(F&& error)
+        : state_(std::in_place_index<1>, std::forward<F>(error)) {}
 
     bool ok() const { return state_.index() == 0; }
     T& value() { return std::get<0>(state_); }
     const T& value() const { return std::get<0>(state_); }
-    const Error& error() const { return std::get<1>(state_); }
+    const E& error() const { return std::get<1>(state_); }
 
   private:
-    std::variant<T, Error> state_;
+    std::variant<T, E> state_;
 };
 
 // The outcome of an operation that yields nothing or fails.
-class [[nodiscard]] Status {
+template <typename E = Error>
+class [[nodiscard]] BasicStatus {
   public:
-    Status() = default;
-    Status(Error error) : error_(std::move(error)) {}
+    BasicStatus() = default;
+    BasicStatus(E error) : error_(std::move(error)) {}
+    template <typename F>
+    requires std::is_constructible_v<E, F&&> BasicStatus(F&& error) : error_(std::in_place, std::forward<F>(error)) {}
 
     bool ok() const { return !error_; }
-    const Error& error() const { return *error_; }
+    const E& error() const { return *error_; }
 
   private:
-    std::optional<Error> error_;
+    std::optional<E> error_;
 };
+using Status = BasicStatus<>;
 
 }  // namespace platform

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "batch/add_head_tail.h"
-#include "batch/messages.h"
 #include "tests/test_folder.h"
 
 namespace {
@@ -16,10 +15,11 @@ namespace {
 std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view tail, std::string_view before) {
     TestFolder folder;
     const auto path = folder.Write(u"f.txt", before);
-    const auto status = HeadTailWriter(head, tail).AddHeadTail(path, {});
+    const HeadTailTexts texts(head, tail);
+    const auto status = HeadTailWriter(texts).AddHeadTail(path, {});
     EXPECT_EQ(NamesIn(folder.path()), std::vector<std::u16string>{u"f.txt"}) << "a temporary file was left behind";
     if (!status.ok()) {
-        EXPECT_EQ(status.error().text, messages::kUnencodable);
+        EXPECT_EQ(std::get<WriteProblem>(status.error()), WriteProblem::Unencodable);
         EXPECT_EQ(folder.Read(u"f.txt"), before);
         return std::nullopt;
     }
@@ -97,8 +97,10 @@ TEST(AddHeadTail, FileBeyond4GiBKeepsEveryByteInItsPlace) {
             file << mark;
         }
     }
-    const auto rewritten = HeadTailWriter(u"H", u"T").AddHeadTail(path, {});
-    ASSERT_TRUE(rewritten.ok()) << "error " << rewritten.error().code << "; the copy needs 4 GiB free";
+    const HeadTailTexts texts(u"H", u"T");
+    const auto rewritten = HeadTailWriter(texts).AddHeadTail(path, {});
+    ASSERT_TRUE(rewritten.ok()) << "error " << std::get<platform::Error>(rewritten.error()).code
+                                << "; the copy needs 4 GiB free";
     EXPECT_EQ(std::filesystem::file_size(path), kSize + 6);
     std::ifstream file(path, std::ios::binary);
     for (const auto& [offset, bytes] : {std::pair<std::uint64_t, std::string_view>{0, "H\r\nstart\0"sv},

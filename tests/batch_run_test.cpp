@@ -20,9 +20,11 @@ class RecordingView : public BatchView {
         constexpr const char16_t* kNames[] = {u"Command1", u"Command2", u"Text2", u"Text3", u"Command3"};
         events += (enabled ? u"+" : u"-") + std::u16string(kNames[static_cast<int>(control)]) + u" ";
     }
-    void ShowMessage(const std::u16string& text) override {
-        events += Box(text);
-        messages.push_back(text);
+    void ShowOutcome(const RunOutcome& outcome) override {
+        if (const auto text = OutcomeText(outcome)) {
+            events += Box(*text);
+            messages.push_back(*text);
+        }
     }
 
     static std::u16string Box(std::u16string_view text) { return u"[" + std::u16string(text) + u"] "; }

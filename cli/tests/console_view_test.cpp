@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "batch/messages.h"
-
 // The progress line, which only a terminal shows and so no test of the program as a process can see.
 // Where messages go and the exit statuses are cli_process_test's.
 
@@ -48,7 +46,7 @@ TEST(ConsoleView, ProgressOnATerminalAppearsAfterASecondIsThrottledAndIsCleared)
     view.ReportProgress(Progress(2, 2048, u"笔记.txt"));  // b.txt ended at 1 KiB
     EXPECT_EQ(err.substr(first.size()), u"\r" + std::u16string(u"2/3  7.0 KiB  笔记.txt").append(79 - 22, u' '));
 
-    view.ShowMessage(std::u16string(messages::kTaskDone));
+    view.ShowOutcome(RunOutcome{});
     EXPECT_TRUE(err.ends_with(u"\r" + std::u16string(79, u' ') + u"\r")) << "cleared before the message";
     const std::size_t length = err.size();
     view.Finish();

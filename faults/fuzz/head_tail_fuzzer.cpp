@@ -18,7 +18,6 @@
 #include <iterator>
 
 #include "batch/add_head_tail.h"
-#include "batch/messages.h"
 #include "faults/fuzz/reference_text.h"
 
 namespace {
@@ -64,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto before = reference::Encode(trimmed_head.empty() ? u"" : trimmed_head + u"\r\n", detected.encoding);
     const auto after = reference::Encode(trimmed_tail.empty() ? u"" : u"\r\n" + trimmed_tail, detected.encoding);
 
-    HeadTailWriter writer(head, tail);
+    const HeadTailTexts texts(head, tail);
+    HeadTailWriter writer(texts);
     const auto status = writer.AddHeadTail(path, {});
     std::ifstream in(path, std::ios::binary);
     const std::string result{std::istreambuf_iterator<char>(in), {}};
@@ -75,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "the result is not mark, head, CR LF, former bytes, CR LF, tail");
     } else {
         Expect(!status.ok(), "wrote texts the file's encoding cannot hold");
-        Expect(status.error().text == messages::kUnencodable, "refused for another reason than the encoding");
+        const auto* problem = std::get_if<WriteProblem>(&status.error());
+        Expect(problem && *problem == WriteProblem::Unencodable, "refused for another reason than the encoding");
         Expect(result == file, "a refusal changed the file");
     }
     Expect(std::distance(std::filesystem::directory_iterator(kFolder), std::filesystem::directory_iterator()) == 1,

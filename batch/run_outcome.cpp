@@ -1,0 +1,59 @@
+#include "batch/run_outcome.h"
+
+#include "batch/messages.h"
+
+namespace {
+
+std::u16string CountText(std::int64_t count) {
+    const auto digits = std::to_string(count);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string ProblemText(const Problem& problem) {
+    if (const auto* error = std::get_if<platform::Error>(&problem)) {
+        return error->text;
+    }
+    switch (std::get<WriteProblem>(problem)) {
+        case WriteProblem::ChangedMeanwhile:
+            return std::u16string(messages::kChangedMeanwhile);
+        case WriteProblem::HardLinked:
+            return std::u16string(messages::kHardLinked);
+        case WriteProblem::Unencodable:
+            return std::u16string(messages::kUnencodable);
+        case WriteProblem::GrewPastPrepared:
+        case WriteProblem::EncodingOverturned:
+        case WriteProblem::Stopped:
+            break;  // settled inside the run; never the reason it stops
+    }
+    return {};
+}
+
+// The box that reports a stopped run: how far it got, where it stopped, and why.
+std::u16string FailureReport(const RunOutcome& outcome) {
+    std::u16string text = std::u16string(messages::kStoppedBefore) + CountText(outcome.files_done) +
+                          std::u16string(messages::kStoppedAfter) + u"\r\n" + platform::PathText(outcome.where) +
+                          u"\r\n" + ProblemText(outcome.problem);
+    const auto* error = std::get_if<platform::Error>(&outcome.problem);
+    if (error && !error->kept_copy.empty()) {
+        text += u"\r\n" + std::u16string(messages::kKeptCopy) + platform::PathText(error->kept_copy);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::u16string> OutcomeText(const RunOutcome& outcome) {
+    switch (outcome.kind) {
+        case OutcomeKind::Completed:
+            return std::u16string(messages::kTaskDone);
+        case OutcomeKind::Refused:
+            return std::u16string(outcome.refusal == Refusal::NoPath ? messages::kSetPathFirst
+                                                                     : messages::kPathMissing);
+        case OutcomeKind::Failed:
+            return FailureReport(outcome);
+        case OutcomeKind::NothingToDo:
+        case OutcomeKind::Stopped:
+            break;
+    }
+    return std::nullopt;
+}

@@ -1,6 +1,13 @@
 #include "app/dpi.h"
 
+#include "platform/win32/unique_handle.h"
+
 namespace {
+
+void ReleaseScreenDc(HDC dc) {
+    ReleaseDC(nullptr, dc);
+}
+using UniqueScreenDc = platform::UniqueHandle<HDC, &ReleaseScreenDc>;
 
 struct DpiFunctions {
     UINT(WINAPI* get_dpi_for_window)(HWND) = nullptr;
@@ -30,9 +37,8 @@ UINT DpiOfWindow(HWND window) {
     if (Functions().get_dpi_for_window != nullptr) {
         return Functions().get_dpi_for_window(window);
     }
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
 }
 

@@ -10,7 +10,7 @@
 #include "app/layout.h"
 #include "app/taskbar_progress.h"
 #include "batch/batch_run.h"
-#include "platform/shell.h"
+#include "platform/win32/shell.h"
 #include "platform/win32/unique_handle.h"
 
 // The program's one window: a folder box with Browse, the head and tail boxes, and Clear, Start and Exit.

@@ -1,13 +1,10 @@
-#include "platform/shell.h"
-
-#include <windows.h>
+#include "platform/win32/shell.h"
 
 #include <shlobj.h>
 
 #include <utility>
 
 #include "platform/code_page.h"
-#include "platform/win32/unique_handle.h"
 
 namespace platform {
 namespace {
@@ -64,15 +61,15 @@ std::wstring WindowsProgramPath(std::u16string_view command_line) {
 
 }  // namespace
 
-void ShowMessageBox(WindowHandle owner, std::u16string_view text, std::u16string_view title) {
+void ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view title) {
     const std::u16string text_z(text), title_z(title);
-    MessageBoxW(static_cast<HWND>(owner), Wide(text_z), Wide(title_z), MB_OK);
+    MessageBoxW(owner, Wide(text_z), Wide(title_z), MB_OK);
 }
 
-std::optional<std::u16string> BrowseForFolder(WindowHandle owner, std::u16string_view title) {
+std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view title) {
     const std::u16string title_z(title);
     BROWSEINFOW request{};
-    request.hwndOwner = static_cast<HWND>(owner);
+    request.hwndOwner = owner;
     request.lpszTitle = Wide(title_z);
     request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
     const UniqueItemList items(SHBrowseForFolderW(&request));
@@ -138,26 +135,8 @@ SkinLibrary SkinLibrary::Load() {
         return library;
     }
     library.attach_ex_ = reinterpret_cast<Entry>(entry);
-    library.module_ = module.release();
+    library.module_ = std::move(module);
     return library;
-}
-
-SkinLibrary::SkinLibrary(SkinLibrary&& other) noexcept
-    : module_(std::exchange(other.module_, nullptr)), attach_ex_(std::exchange(other.attach_ex_, nullptr)) {}
-
-SkinLibrary& SkinLibrary::operator=(SkinLibrary&& other) noexcept {
-    if (this != &other) {
-        SkinLibrary old(std::move(*this));
-        module_ = std::exchange(other.module_, nullptr);
-        attach_ex_ = std::exchange(other.attach_ex_, nullptr);
-    }
-    return *this;
-}
-
-SkinLibrary::~SkinLibrary() {
-    if (module_ != nullptr) {
-        FreeLibrary(static_cast<HMODULE>(module_));
-    }
 }
 
 void SkinLibrary::AttachEx(std::u16string_view skin_file, std::u16string_view extra) {

@@ -1,21 +1,23 @@
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/win32/unique_handle.h"
+
 // The shell operations the window needs: message box, folder browser, process launch and the skin library.
+// Only the window uses them, so they take its HWND.
 namespace platform {
 
-// A top-level window of the system's window manager (an HWND on Windows).
-using WindowHandle = void*;
-
 // A modal box owned by `owner` with one OK button and no icon.
-void ShowMessageBox(WindowHandle owner, std::u16string_view text, std::u16string_view title);
+void ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view title);
 
 // The shell's folder browser, owned by `owner`, offering file-system folders only. Nothing when the user
 // cancels or the chosen item has no file-system path.
-std::optional<std::u16string> BrowseForFolder(WindowHandle owner, std::u16string_view title);
+std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view title);
 
 // Starts a program by command line and returns at once; whether it started is not reported.
 // `show_style` is the system's window-show code for the new program's first window. The program named by
@@ -33,9 +35,6 @@ class SkinLibrary {
     static SkinLibrary Load();
 
     SkinLibrary() = default;
-    SkinLibrary(SkinLibrary&& other) noexcept;
-    SkinLibrary& operator=(SkinLibrary&& other) noexcept;
-    ~SkinLibrary();
 
     // Restyles the program's windows from `skin_file`; both texts reach the library in the ANSI code page.
     // Does nothing when the library is not loaded or a text cannot be written in that code page.
@@ -44,7 +43,7 @@ class SkinLibrary {
   private:
     using Entry = void (*)();  // the entry point's real type is known only where it is called
 
-    void* module_ = nullptr;
+    UniqueModule module_;
     Entry attach_ex_ = nullptr;
 };
 

@@ -1,8 +1,10 @@
 #include "app/velmo.h"
 
 #include "app/dpi.h"
+#include "app/given_folder.h"
 #include "app/resource.h"
 #include "app/version.h"
+#include "batch/trim.h"
 
 namespace {
 
@@ -116,6 +118,8 @@ bool Velmo::Create(HINSTANCE instance, int show_command) {
     }
     CentreOnPrimaryWorkArea();
     Form_Load();
+    ShowGivenFolder(platform::ProgramArguments());
+    platform::AcceptDroppedFiles(window_);
     ShowWindow(window_, show_command);
     SetFocus(Item(Control::Text1));
     return true;
@@ -205,6 +209,9 @@ LRESULT Velmo::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case kRunFinished:
             OnRunFinished();
+            return 0;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wparam));
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
@@ -325,13 +332,32 @@ void Velmo::OnRunFinished() {
     EndRun(*this, outcome);
 }
 
+// A folder dropped from Explorer goes into the folder box as one given on the command line does; a drop
+// during a run would change the folder under it, so it is let go of unread.
+void Velmo::OnDropFiles(HDROP drop) {
+    const auto paths = platform::TakeDroppedPaths(drop);
+    if (!run_) {
+        ShowGivenFolder(paths);
+    }
+}
+
+// Only the first path counts, as Explorer's Send To may hand over several.
+void Velmo::ShowGivenFolder(const std::vector<std::u16string>& paths) {
+    if (paths.empty()) {
+        return;
+    }
+    if (const auto folder = FolderBoxText(platform::LookUpEntry(paths.front()))) {
+        SetWindowTextW(Item(Control::Text1), Wide(*folder));
+    }
+}
+
 void Velmo::Form_Load() {
     skin_ = platform::SkinLibrary::Load();
     skin_.AttachEx(platform::ProgramFolder() + u"/Aero.she", u"");
 }
 
 void Velmo::Command1_Click() {
-    auto path = platform::BrowseForFolder(window_, kBrowseTitle);
+    auto path = platform::BrowseForFolder(window_, kBrowseTitle, TrimSpaces(ReadText(BatchText::Text1)));
     if (!path) {
         return;
     }

@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/background_run.h"
 #include "app/layout.h"
@@ -48,6 +49,8 @@ class Velmo final : public BatchView {
     void OnEndSession(bool ending);
     void OnProgressTimer();
     void OnRunFinished();
+    void OnDropFiles(HDROP drop);
+    void ShowGivenFolder(const std::vector<std::u16string>& paths);
 
     void Form_Load();
     void Command1_Click();

@@ -242,6 +242,25 @@ std::wstring MessageBoxText(HWND box) {
     return text != nullptr ? TextOf(text) : L"<no text>";
 }
 
+// A drop of `paths` from Explorer as the window's process receives it. Wine does not carry a drop's memory
+// across processes as Windows does, so the list is written into the window's process: a fixed block of global
+// memory is known by its address.
+void DropOn(HWND window, const std::vector<std::wstring>& paths) {
+    std::wstring block(sizeof(DROPFILES) / sizeof(wchar_t), L'\0');  // room for the header, then the list
+    for (const std::wstring& path : paths) {
+        block += path + L'\0';
+    }
+    *reinterpret_cast<DROPFILES*>(block.data()) = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process_id);
+    const std::size_t size = (block.size() + 1) * sizeof(wchar_t);  // the list ends in an empty name
+    void* drop = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    EXPECT_TRUE(drop != nullptr && WriteProcessMemory(process, drop, block.c_str(), size, nullptr));
+    CloseHandle(process);
+    PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+}
+
 void PressOk(HWND box) {
     Click(GetDlgItem(box, IDOK));
     EXPECT_TRUE(WaitToClose(box));
@@ -257,15 +276,15 @@ class Program : public Controls {
   public:
     HWND window = nullptr;
 
-    // Starts `program` in `working_folder` and waits for its window to appear.
+    // Starts `program` in `working_folder` with `arguments` and waits for its window to appear.
     explicit Program(const std::wstring& program = EnvironmentText(L"VARNOTTA_PROGRAM"),
-                     const std::wstring& working_folder = Scratch()) {
+                     const std::wstring& working_folder = Scratch(), const std::wstring& arguments = L"") {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_SHOWNORMAL;
         PROCESS_INFORMATION process{};
-        std::wstring command_line = L"\"" + program + L"\"";
+        std::wstring command_line = L"\"" + program + L"\" " + arguments;
         if (CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                            working_folder.c_str(), &startup, &process)) {
             CloseHandle(process.hThread);
@@ -521,7 +540,7 @@ TEST(Window, FoldersWithPathsAroundAndPastMaxPathAreRewritten) {
 // done before its caption and unlocks after OK. Closed in the middle of the next run, the program ends at once;
 // the file in hand and the files after it are left as they were.
 TEST(Window, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) {
-    const std::wstring folder = NewFolder(L"typical run 普通");
+    const std::wstring folder = NewFolder(L"文本");
     const std::wstring big = folder + L"\\big.txt";
     // 1 GiB, sparse where the system allows: quick to make.
     std::ofstream(std::filesystem::path(big), std::ios::binary).seekp((std::streamoff{1} << 30) - 1).put('\0');
@@ -550,6 +569,7 @@ TEST(Window, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) 
     {
         const Program program;
         start_run(program);
+        DropOn(program.window, {Scratch()});  // during the run: ignored
         std::vector<int> shown;
         HWND box = nullptr;
         while ((box = program.WaitForModal(0ms)) == nullptr) {
@@ -574,6 +594,7 @@ TEST(Window, TypicalLongRunShowsProgressUnlocksAfterOkAndStopsSafelyWhenClosed) 
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.command3) != FALSE; }));
         ExpectEnabled(program.Locked(), true);
         EXPECT_EQ(TextOf(program.window), kCaption);
+        EXPECT_EQ(TextOf(program.text1), L"  " + folder + L"\\  ");
     }
     for (const auto& [name, content] : small) {
         EXPECT_EQ(ReadFileBytes(folder + L"\\" + name), framed(content));
@@ -636,7 +657,46 @@ TEST(Window, BrowseCancelKeepsTheFolderBoxAndOkFillsItWithABackslash) {
     Click(ok);
     EXPECT_TRUE(WaitToClose(browser));
     EXPECT_EQ(TextOf(program.text1), picked + L"\\");
+
+    // Opened again, it starts at the folder in the box, however deep.
+    const std::wstring inner = picked + L"\\内层";
+    ASSERT_TRUE(CreateDirectoryW(inner.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    SetTextOf(program.text1, inner + L"\\");
+    Click(program.command1);
+    browser = program.WaitForModal();
+    Click(GetDlgItem(browser, IDOK));
+    EXPECT_TRUE(WaitToClose(browser));
+    EXPECT_EQ(TextOf(program.text1), inner + L"\\");
+    RemoveDirectoryW(inner.c_str());
     RemoveDirectoryW(picked.c_str());
+}
+
+// A path handed over on the command line or dropped on the window puts its folder in the folder box: a file's
+// folder for a file, the first of several paths; anything else leaves the box empty.
+TEST(Window, AFolderGivenOnTheCommandLineOrDroppedFillsTheFolderBox) {
+    const std::wstring folder = NewFolder(L"文本 given"), long_folder = NewLongFolder(300),
+                       root = Scratch().substr(0, 2) + L"\\";
+    WriteFileBytes(folder + L"\\a.txt", "");
+    const struct {
+        std::wstring arguments;
+        std::vector<std::wstring> dropped;
+        std::wstring expected;
+    } cases[] = {
+        {L"\"" + folder + L"\\a.txt\" " + Scratch(), {}, folder + L"\\"},
+        {L"\"" + root + L"\" \"" + folder + L"\"", {}, root},  // a closing backslash before the quote
+        {L"\"" + long_folder + L"\"", {}, long_folder + L"\\"},
+        {L"\"" + folder + L"\\none\" \"" + folder + L"\"", {}, L""},
+        {L"", {folder + L"\\a.txt", Scratch()}, folder + L"\\"},
+        {L"", {long_folder}, long_folder + L"\\"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(testing::Message() << "arguments " << row.arguments << ", dropped " << row.dropped.size());
+        const Program program(EnvironmentText(L"VARNOTTA_PROGRAM"), Scratch(), row.arguments);
+        if (!row.dropped.empty()) {
+            DropOn(program.window, row.dropped);
+        }
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(program.text1) == row.expected; }, 3s)) << TextOf(program.text1);
+    }
 }
 
 // Exit opens the maker's page and ends the program; the close box ends it without opening anything.

@@ -1,10 +1,12 @@
 #include "platform/win32/shell.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <utility>
 
 #include "platform/code_page.h"
+#include "platform/win32/system_path.h"
 
 namespace platform {
 namespace {
@@ -21,6 +23,19 @@ void FreeItemList(PIDLIST_ABSOLUTE items) {
     CoTaskMemFree(items);
 }
 using UniqueItemList = UniqueHandle<PIDLIST_ABSOLUTE, &FreeItemList>;
+
+void FreeArgumentList(wchar_t** arguments) {
+    LocalFree(arguments);
+}
+using UniqueArgumentList = UniqueHandle<wchar_t**, &FreeArgumentList>;
+
+// Called by the folder browser; `folder` is the start folder's path, handed over through the request.
+int CALLBACK SelectStartFolder(HWND browser, UINT event, LPARAM, LPARAM folder) {
+    if (event == BFFM_INITIALIZED && folder != 0) {
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, folder);
+    }
+    return 0;
+}
 
 // The skin library's entry point, as its makers declare it for Visual Basic: two ANSI strings, stdcall.
 using AttachExFunction = int(WINAPI*)(const char* skin_file, const char* extra);
@@ -66,12 +81,17 @@ void ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view ti
     MessageBoxW(owner, Wide(text_z), Wide(title_z), MB_OK);
 }
 
-std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view title) {
+std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view title, std::u16string_view start_folder) {
     const std::u16string title_z(title);
+    const NamedEntry start = LookUpEntry(start_folder);
     BROWSEINFOW request{};
     request.hwndOwner = owner;
     request.lpszTitle = Wide(title_z);
     request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    if (start.kind == EntryKind::Folder) {
+        request.lpfn = &SelectStartFolder;
+        request.lParam = reinterpret_cast<LPARAM>(start.full_path.c_str());
+    }
     const UniqueItemList items(SHBrowseForFolderW(&request));
     if (!items) {
         return std::nullopt;
@@ -82,6 +102,51 @@ std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view ti
         return std::nullopt;
     }
     return FromWide(path.c_str());
+}
+
+std::vector<std::u16string> ProgramArguments() {
+    int count = 0;
+    const UniqueArgumentList arguments(CommandLineToArgvW(GetCommandLineW(), &count));
+    std::vector<std::u16string> result;
+    for (int index = 1; arguments && index < count; ++index) {
+        std::u16string argument = FromWide(arguments.get()[index]);
+        // No path holds a quote: this one ended a path written with a closing backslash, as in "D:\", which the
+        // splitting took for an escaped quote.
+        if (const auto quote = argument.find(u'"'); quote != std::u16string::npos) {
+            argument.resize(quote);
+            argument += u'\\';
+        }
+        result.push_back(std::move(argument));
+    }
+    return result;
+}
+
+NamedEntry LookUpEntry(std::u16string_view path) {
+    if (path.empty()) {
+        return {};  // the current folder would stand for it
+    }
+    const std::wstring full = FullPath(std::wstring(path.begin(), path.end()));
+    const DWORD attributes = GetFileAttributesW(SystemPath(full).c_str());
+    const EntryKind kind = attributes == INVALID_FILE_ATTRIBUTES          ? EntryKind::Missing
+                           : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder
+                                                                          : EntryKind::File;
+    return {FromWide(full.c_str()), kind};
+}
+
+void AcceptDroppedFiles(HWND window) {
+    DragAcceptFiles(window, TRUE);
+}
+
+std::vector<std::u16string> TakeDroppedPaths(HDROP handle) {
+    std::vector<std::u16string> paths;
+    const UINT count = DragQueryFileW(handle, 0xFFFFFFFF, nullptr, 0);
+    for (UINT index = 0; index < count; ++index) {
+        std::wstring path(DragQueryFileW(handle, index, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(handle, index, path.data(), static_cast<UINT>(path.size())));
+        paths.push_back(FromWide(path.c_str()));
+    }
+    DragFinish(handle);
+    return paths;
 }
 
 void LaunchCommandLine(std::u16string_view command_line, int show_style) {

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win32/unique_handle.h"
 
@@ -15,9 +18,28 @@ namespace platform {
 // A modal box owned by `owner` with one OK button and no icon.
 void ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view title);
 
-// The shell's folder browser, owned by `owner`, offering file-system folders only. Nothing when the user
-// cancels or the chosen item has no file-system path.
-std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view title);
+// The shell's folder browser, owned by `owner`, offering file-system folders only and opening at
+// `start_folder` when that is an existing folder. Nothing when the user cancels or the chosen item has no
+// file-system path.
+std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view title, std::u16string_view start_folder);
+
+// The arguments the program was started with, split and unquoted as the system splits a command line, a
+// quoted path that ends in a backslash kept whole; the program's own name is not among them.
+std::vector<std::u16string> ProgramArguments();
+
+// What a path handed to the program names.
+enum class EntryKind { Missing, Folder, File };
+struct NamedEntry {
+    std::u16string full_path;  // made full against the current folder
+    EntryKind kind = EntryKind::Missing;
+};
+NamedEntry LookUpEntry(std::u16string_view path);
+
+// Lets `window` take files dropped on it from Explorer; each drop comes as a WM_DROPFILES message.
+void AcceptDroppedFiles(HWND window);
+
+// The paths of the drop that a WM_DROPFILES message carries, in order; the drop is let go of.
+std::vector<std::u16string> TakeDroppedPaths(HDROP drop);
 
 // Starts a program by command line and returns at once; whether it started is not reported.
 // `show_style` is the system's window-show code for the new program's first window. The program named by

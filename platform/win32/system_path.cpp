@@ -9,6 +9,8 @@ constexpr std::wstring_view kLocalPrefix = L"\\\\?\\";
 constexpr std::wstring_view kNetworkPrefix = L"\\\\?\\UNC\\";
 constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
 
+}  // namespace
+
 std::wstring FullPath(const std::wstring& path) {
     std::wstring full(MAX_PATH, L'\0');
     for (;;) {
@@ -23,8 +25,6 @@ std::wstring FullPath(const std::wstring& path) {
         full.resize(length);  // the size needed, the terminating null included
     }
 }
-
-}  // namespace
 
 std::wstring SystemPath(const Path& path) {
     const std::wstring& text = path.native();

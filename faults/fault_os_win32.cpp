@@ -14,6 +14,11 @@ HANDLE InheritableOutput(const std::filesystem::path& path) {
                : CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
 }
 
+// The test's own answer to the Ctrl+C it sends its children.
+BOOL WINAPI GoOnAfterControl(DWORD) {
+    return TRUE;
+}
+
 }  // namespace
 
 std::filesystem::path ProgramBeside(const std::string& name) {
@@ -72,6 +77,11 @@ void ChildProcess::Kill() {
     if (!waited_) {
         TerminateProcess(reinterpret_cast<HANDLE>(handle_), 255);
     }
+}
+
+void ChildProcess::AskToEnd(int) {
+    SetConsoleCtrlHandler(GoOnAfterControl, TRUE);  // once is enough; a second time changes nothing
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
 }
 
 int ChildProcess::Wait() {

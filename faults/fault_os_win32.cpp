@@ -43,6 +43,11 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
         startup.hStdOutput = InheritableOutput(output);
         startup.hStdError = InheritableOutput(errors);
     }
+    // A console that the child shares, so that the Ctrl+C of AskToEnd reaches it (Wine turns it into a SIGINT
+    // to the child). Wine, run without a terminal, gives the test a console that carries no Ctrl+C: the test
+    // takes one of its own then, and its output still goes where it went.
+    static const bool own_console = GetConsoleWindow() == nullptr && FreeConsole() && AllocConsole();
+    (void)own_console;
     PROCESS_INFORMATION process{};
     const bool started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, redirected, 0, nullptr,
                                         nullptr, &startup, &process);

@@ -1,5 +1,8 @@
 #include "app/background_run.h"
 
+#include <exception>
+
+#include "batch/messages.h"
 #include "platform/file_system.h"
 
 BackgroundRun::BackgroundRun(BatchInputs inputs, HWND window, UINT finished)
@@ -20,9 +23,15 @@ std::optional<std::u16string> BackgroundRun::Finish() {
 }
 
 void BackgroundRun::Work(std::stop_token stop, BatchInputs inputs, HWND window, UINT finished) {
-    outcome_ = RewriteFolder(
-        inputs,
-        [this](const BatchProgress& progress) { percent_.store(PercentDone(progress), std::memory_order_relaxed); },
-        stop);
+    try {
+        outcome_ = RewriteFolder(
+            inputs,
+            [this](const BatchProgress& progress) { percent_.store(PercentDone(progress), std::memory_order_relaxed); },
+            stop);
+    } catch (const std::exception&) {
+        // Even the report could not be put together; what was prepared ahead is gone by now.
+        outcome_ = std::u16string(messages::kOutOfResources);
+    }
+    done_.store(true);
     PostMessageW(window, finished, 0, 0);
 }

@@ -11,7 +11,7 @@
 
 // One batch run on a thread of its own, so that the window stays alive while it works. The worker touches
 // no window: it publishes how far it has got in a number the window reads, and posts `finished` to the
-// window once, when it has ended.
+// window once, when it has ended. Creating it throws std::system_error when no thread can be started.
 class BackgroundRun {
   public:
     BackgroundRun(BatchInputs inputs, HWND window, UINT finished);
@@ -25,6 +25,9 @@ class BackgroundRun {
     // it was, and no file that another program holds is waited for any more.
     void RequestStop();
 
+    // Whether the worker has ended: a `finished` message that any other program may post means nothing before.
+    bool done() const { return done_.load(); }
+
     // Waits for the worker and answers the message that ends the run, if any. Safe at any time: the worker
     // never waits for the window.
     std::optional<std::u16string> Finish();
@@ -33,6 +36,7 @@ class BackgroundRun {
     void Work(std::stop_token stop, BatchInputs inputs, HWND window, UINT finished);
 
     std::atomic<int> percent_{0};
+    std::atomic<bool> done_{false};
     std::optional<std::u16string> outcome_;
     std::jthread worker_;  // last: it must end before the fields it writes go
 };

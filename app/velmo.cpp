@@ -4,7 +4,10 @@
 #include "app/given_folder.h"
 #include "app/resource.h"
 #include "app/version.h"
+#include "batch/messages.h"
 #include "batch/trim.h"
+
+#include <exception>
 
 namespace {
 
@@ -304,12 +307,19 @@ bool Velmo::OnSetCursor(HWND over, int hit_test) {
     return true;
 }
 
-// Windows ends the process once this returns: a run stops here and now, safely.
+// The session ends, or the Restart Manager closes this program alone so that an installer can replace files
+// in use: either way the program goes. A run stops here and now, safely, and shows nothing.
 void Velmo::OnEndSession(bool ending) {
-    if (ending && run_) {
+    if (!ending) {
+        return;
+    }
+    if (run_) {
+        KillTimer(window_, kProgressTimer);
         run_->RequestStop();
         run_->Finish();
+        run_.reset();
     }
+    DestroyWindow(window_);
 }
 
 void Velmo::OnProgressTimer() {
@@ -318,17 +328,22 @@ void Velmo::OnProgressTimer() {
     }
 }
 
+// Any program may post this message: only the one the worker posts as it ends counts.
 void Velmo::OnRunFinished() {
+    if (!run_ || !run_->done()) {
+        return;
+    }
     KillTimer(window_, kProgressTimer);
     const auto message = run_->Finish();
     run_.reset();
     ShowProgress(-1);
+    // A window that is closing still says what a stop could not undo, such as a new content kept in a copy.
+    if (message) {
+        ShowMessage(*message);
+    }
     if (ending_) {
         DestroyWindow(window_);
         return;
-    }
-    if (message) {
-        ShowMessage(*message);
     }
     LockControls(*this, false);
 }
@@ -396,7 +411,13 @@ void Velmo::StartRun() {
         return;
     }
     LockControls(*this, true);
-    run_ = std::make_unique<BackgroundRun>(std::move(inputs), window_, kRunFinished);
+    try {
+        run_ = std::make_unique<BackgroundRun>(std::move(inputs), window_, kRunFinished);
+    } catch (const std::exception&) {
+        LockControls(*this, false);
+        ShowMessage(std::u16string(messages::kOutOfResources));
+        return;
+    }
     ShowProgress(0);
     SetTimer(window_, kProgressTimer, kProgressInterval, nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 
 #include "batch/add_head_tail.h"
 #include "batch/folder_scan.h"
@@ -148,15 +149,16 @@ void LockControls(BatchView& view, bool locked) {
     }
 }
 
-std::optional<std::u16string> RewriteFolder(const BatchInputs& inputs,
-                                            const std::function<void(const BatchProgress&)>& progress,
-                                            std::stop_token stop) {
-    const platform::Path folder = platform::PathFromText(TrimSpaces(inputs.folder)).value_or(platform::Path());
+namespace {
+
+// RewriteFolder, telling in `state` how far it got.
+std::optional<std::u16string> RewriteFolderFrom(const platform::Path& folder, const BatchInputs& inputs,
+                                                const std::function<void(const BatchProgress&)>& progress,
+                                                std::stop_token stop, BatchProgress& state) {
     auto files = CollectTxtFiles(folder);
     if (!files.ok()) {
         return FailureMessage(0, folder, files.error());
     }
-    BatchProgress state;
     const auto failure = RewriteEach(inputs, folder, files.value(), state, progress, stop);
     if (state.files_done > 0) {
         platform::SyncFolder(folder);  // once for the whole run rather than after every rename
@@ -170,7 +172,31 @@ std::optional<std::u16string> RewriteFolder(const BatchInputs& inputs,
     return std::u16string(messages::kTaskDone);
 }
 
-void RunBatch(BatchView& view) {
+// Memory or a thread refused on the way (std::bad_alloc, std::system_error) ends the run as a failure of the
+// file in hand; what was prepared ahead is removed as the exception leaves the pipeline.
+std::optional<std::u16string> RewriteFolderCounting(const BatchInputs& inputs,
+                                                    const std::function<void(const BatchProgress&)>& progress,
+                                                    std::stop_token stop, BatchProgress& state) {
+    const platform::Path folder = platform::PathFromText(TrimSpaces(inputs.folder)).value_or(platform::Path());
+    try {
+        return RewriteFolderFrom(folder, inputs, progress, std::move(stop), state);
+    } catch (const std::exception&) {
+        const platform::Path& where = state.current_file.empty() ? folder : state.current_file;
+        return FailureMessage(state.files_done, where,
+                              platform::Error{0, std::u16string(messages::kOutOfResources), {}});
+    }
+}
+
+}  // namespace
+
+std::optional<std::u16string> RewriteFolder(const BatchInputs& inputs,
+                                            const std::function<void(const BatchProgress&)>& progress,
+                                            std::stop_token stop) {
+    BatchProgress state;
+    return RewriteFolderCounting(inputs, progress, std::move(stop), state);
+}
+
+void RunBatch(BatchView& view, std::stop_token stop) {
     const BatchInputs inputs{view.ReadText(BatchText::Text1), view.ReadText(BatchText::Text2),
                              view.ReadText(BatchText::Text3)};
     if (const auto refusal = RefuseStart(inputs.folder)) {
@@ -178,9 +204,14 @@ void RunBatch(BatchView& view) {
         return;
     }
     LockControls(view, true);
-    if (const auto message =
-            RewriteFolder(inputs, [&](const BatchProgress& progress) { view.ReportProgress(progress); })) {
+    BatchProgress state;
+    const auto message = RewriteFolderCounting(
+        inputs, [&](const BatchProgress& progress) { view.ReportProgress(progress); }, stop, state);
+    if (message) {
         view.ShowMessage(*message);
+    }
+    if (stop.stop_requested()) {
+        view.ReportStopped(state.files_done);
     }
     LockControls(view, false);
 }

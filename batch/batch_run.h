@@ -42,6 +42,8 @@ class BatchView {
     virtual void ShowMessage(const std::u16string& text) = 0;
     // Called as files are rewritten; front ends without a progress display ignore it.
     virtual void ReportProgress(const BatchProgress&) {}
+    // Called at the end of a run that a stop ended early, after the message it answered, if any.
+    virtual void ReportStopped(std::int64_t /*files_done*/) {}
 };
 
 // The three texts as they were when Start was pressed; nothing typed later changes a run.
@@ -61,10 +63,12 @@ void LockControls(BatchView& view, bool locked);
 // The run once the window is locked: collects the folder's text files and rewrites them, reporting progress
 // to `progress` (from the thread it runs on). Answers the message that ends it: "任务完成！" or the report
 // of a stopped run; nothing when the folder holds no text file or when `stop` asked it to end early, in
-// which case the file in hand is left as it was.
+// which case the file in hand is left as it was. Running out of memory or threads stops the run as a
+// failure of the file in hand does.
 std::optional<std::u16string> RewriteFolder(const BatchInputs& inputs,
                                             const std::function<void(const BatchProgress&)>& progress,
                                             std::stop_token stop = {});
 
-// The whole of Start for front ends that wait for the run: checks, locks, rewrites, reports, unlocks.
-void RunBatch(BatchView& view);
+// The whole of Start for front ends that wait for the run: checks, locks, rewrites, reports, unlocks. A stop
+// requested through `stop` ends the run early, as it does RewriteFolder.
+void RunBatch(BatchView& view, std::stop_token stop = {});

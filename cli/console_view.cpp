@@ -94,6 +94,14 @@ void ConsoleView::ReportProgress(const BatchProgress& progress) {
     output_.write(platform::ConsoleStream::Error, u"\r" + line);
 }
 
+void ConsoleView::ReportStopped(std::int64_t files_done) {
+    ClearProgress();
+    const std::string digits = std::to_string(files_done);
+    const std::u16string count(digits.begin(), digits.end());
+    output_.write(platform::ConsoleStream::Error,
+                  u"已停止 / stopped: 已完成 " + count + u" 个文件 / " + count + u" files done\n");
+}
+
 void ConsoleView::Finish() {
     ClearProgress();
 }

@@ -41,6 +41,8 @@ class ConsoleView final : public BatchView {
     // error; the message decides the outcome.
     void ShowMessage(const std::u16string& text) override;
     void ReportProgress(const BatchProgress& progress) override;
+    // The line that a console stopped by Ctrl+C or a signal leaves on standard error.
+    void ReportStopped(std::int64_t files_done) override;
 
     // Clears the progress line, if one was shown; call when the run has returned.
     void Finish();

@@ -84,7 +84,8 @@ PreparePipeline::Turn PreparePipeline::Take(std::size_t index) {
     std::unique_lock lock(mutex_);
     Slot& slot = SlotOf(index);
     const auto settled = [&] { return slot.state != State::Waiting && slot.state != State::Working; };
-    if (!ready_.wait(lock, stop_.get_token(), settled)) {
+    // Once a stop is asked for, nothing is flushed: the run ends without this file.
+    if (!ready_.wait(lock, stop_.get_token(), settled) || stop_.stop_requested()) {
         return {};
     }
     if (slot.state == State::Prepared && !slot.flushed) {

@@ -15,6 +15,7 @@
 
 #include "batch/messages.h"
 #include "faults/fault_support.h"
+#include "platform/seam.h"
 
 // Another program deletes, replaces, resizes, links, holds or write-protects a file while a run is under way,
 // or the user stops the run. The test plays that program from the run's own progress reports, which come
@@ -28,6 +29,7 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kSize = 3 * kMiB + 17;  // the victim's, copied in four chunks
 constexpr std::u16string_view kAnyReason = u"(the system's)";
 constexpr std::u16string_view kNoMessage = u"(none: stopped by the user)";
+constexpr std::u16string_view kUnflushed = u"(all done, the folder's flush failed)";
 
 // A folder of 40 small files holding "small" and "victim.txt" holding the pattern, and one elsewhere for the
 // other program. Which of the small files the run visits before the victim depends on the listing order,
@@ -66,12 +68,26 @@ struct Race {
     std::u16string_view reason;     // why the run stops at the victim; empty: it completes
     std::optional<Content> victim;  // what the victim then holds, read through a link; nothing: it is gone
     std::string later = "small";    // what the small files after the victim hold once the other program acted
+    bool kept_theirs = false;       // the other program's file stays beside it, under a temporary name
 };
 
 // What another program does when it saves a file safely: write a new file, then rename it over the old.
 void Save(RaceFolder& race, const fs::path& path, const std::string& content) {
     WriteBytes(race.elsewhere / u"saved.new", content);
     fs::rename(race.elsewhere / u"saved.new", path);
+}
+
+// Writes `content` into every small file after the victim, in place (the same file), as an editor that
+// overwrites does; `later` moves its modification time on besides.
+auto WriteInPlaceAhead(std::string content, std::int64_t later = 0) {
+    return [=](RaceFolder& race) {
+        for (const auto& path : race.small) {
+            if (std::find(race.visited.begin(), race.visited.end(), path) == race.visited.end()) {
+                std::fstream(path, std::ios::binary | std::ios::in | std::ios::out) << content;
+                SetWriteTime(path, WriteTimeOf(path) + later);
+            }
+        }
+    };
 }
 
 auto ReplaceBy(std::string content) {
@@ -97,6 +113,25 @@ auto Hold(int milliseconds, DWORD sharing) {
     };
 }
 #else
+// From now on the platform layer's call `which` fails with `error`.
+auto FailFrom(platform::seam::Call which, int error) {
+    return [=](RaceFolder&) {
+        platform::seam::before_call = [=](platform::seam::Call call) { return call == which ? error : 0; };
+    };
+}
+
+// At the exchange of names the other program appends to the victim and the user stops the run; the swap that
+// would give the other program's write back fails.
+void AppendAtExchangeAsTheUserStops(RaceFolder& race) {
+    platform::seam::before_call = [&race](platform::seam::Call call) {
+        if (call == platform::seam::Call::ExchangeNames) {
+            race.stopper.request_stop();
+            std::ofstream(race.victim, std::ios::binary | std::ios::app) << "appended";
+        }
+        return call == platform::seam::Call::SwapBack ? EPERM : 0;
+    };
+}
+
 // A symbolic link to a file elsewhere put in the victim's place in one step, as a program that swaps files would.
 void SwapInLink(RaceFolder& race) {
     fs::create_symlink(race.elsewhere.Write(u"outside.txt", "outside"), race.folder / u"swap.link");
@@ -138,6 +173,11 @@ const Race kRaces[] = {
          }
      },
      u"", kNew, "other"},
+    {"the files after it written in place, longer, once prepared: each rewritten as it is at its turn", 3 * kMiB,
+     WriteInPlaceAhead("small+"), u"", kNew, "small+"},
+    {"the files after it written in place to the same size and time stamped later, once prepared: each rewritten "
+     "as it is at its turn",
+     3 * kMiB, WriteInPlaceAhead("SMALL", 10'000'000), u"", kNew, "SMALL"},
     {"hard-linked before its turn", 0, kHardLink, messages::kHardLinked, kOld},
     {"hard-linked while copied", 2 * kMiB, kHardLink, messages::kChangedMeanwhile, kOld},
     {"made read-only before its turn", 0,
@@ -159,6 +199,12 @@ const Race kRaces[] = {
      messages::kChangedMeanwhile, Content{"other"}},
     {"symbolic link swapped in at its turn: skipped", 0, SwapInLink, u"", Content{"outside"}},
     {"symbolic link swapped in while copied", kMiB, SwapInLink, messages::kChangedMeanwhile, Content{"outside"}},
+    {"the folder's flush fails after the run", 0, FailFrom(platform::seam::Call::SyncFolder, EIO), kUnflushed, kNew},
+    {"the folder's file system cannot flush a folder", 0, FailFrom(platform::seam::Call::SyncFolder, EINVAL), u"",
+     kNew},
+    {"appended to at the exchange of names, the swap back failing as the user stops the run: the new content's "
+     "place is told",
+     0, AppendAtExchangeAsTheUserStops, kAnyReason, kNew, "small", true},
 #endif
 };
 
@@ -182,11 +228,18 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
         };
         const auto message = Rewrite(race.folder.path(), hook, race.stopper.get_token());
         race.holder = std::jthread();
+#ifndef _WIN32
+        platform::seam::before_call = nullptr;
+#endif
 
         EXPECT_TRUE(acted) << "the run never reached the point of the race";
         const auto turn = std::find(visited.begin(), visited.end(), race.victim);
-        const bool went_on = race_case.reason.empty();
-        if (went_on || race_case.reason == kNoMessage) {
+        const bool went_on = race_case.reason.empty() || race_case.reason == kUnflushed;
+        if (race_case.reason == kUnflushed) {
+            EXPECT_EQ(message, std::u16string(messages::kUnflushedBefore) + u"41" +
+                                   std::u16string(messages::kUnflushedAfter) + u"\r\n" +
+                                   platform::PathText(race.folder.path()) + u"\r\n" + SystemText(EIO));
+        } else if (went_on || race_case.reason == kNoMessage) {
             EXPECT_EQ(message, went_on ? kDone : std::nullopt);
         } else {
             EXPECT_TRUE(Stopped(message.value_or(u""), turn - visited.begin(), race.victim,
@@ -207,7 +260,9 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
             names.push_back(other.filename().u16string());
         }
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(NamesIn(race.folder.path()), names) << "a temporary file is left";
+        auto left = NamesIn(race.folder.path());
+        std::erase_if(left, [&](const auto& name) { return race_case.kept_theirs && name.starts_with(u"~varnotta-"); });
+        EXPECT_EQ(left, names) << "a temporary file is left";
     }
 }
 

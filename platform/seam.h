@@ -10,6 +10,7 @@ namespace platform::seam {
 enum class Call {
     ExchangeNames,  // puts the new file in the target's place
     SwapBack,       // gives back a file that another program put there in the last instant
+    SyncFolder,     // flushes the folder's new names to disk after a run
 };
 
 #ifdef VARNOTTA_TEST_SEAMS

@@ -77,16 +77,23 @@ void Save(RaceFolder& race, const fs::path& path, const std::string& content) {
     fs::rename(race.elsewhere / u"saved.new", path);
 }
 
-// Writes `content` into every small file after the victim, in place (the same file), as an editor that
-// overwrites does; `later` moves its modification time on besides.
-auto WriteInPlaceAhead(std::string content, std::int64_t later = 0) {
+// Does `write` to every small file after the victim, most of them prepared already.
+auto ToEachAhead(std::function<void(RaceFolder&, const fs::path&)> write) {
     return [=](RaceFolder& race) {
         for (const auto& path : race.small) {
             if (std::find(race.visited.begin(), race.visited.end(), path) == race.visited.end()) {
-                std::fstream(path, std::ios::binary | std::ios::in | std::ios::out) << content;
-                SetWriteTime(path, WriteTimeOf(path) + later);
+                write(race, path);
             }
         }
+    };
+}
+
+// Writes `content` into a file in place (the same file), as an editor that overwrites does, and moves its
+// modification time on by `later`.
+auto WriteInPlace(std::string content, std::int64_t later = 0) {
+    return [=](RaceFolder&, const fs::path& path) {
+        std::fstream(path, std::ios::binary | std::ios::in | std::ios::out) << content;
+        SetWriteTime(path, WriteTimeOf(path) + later);
     };
 }
 
@@ -113,22 +120,16 @@ auto Hold(int milliseconds, DWORD sharing) {
     };
 }
 #else
-// From now on the platform layer's call `which` fails with `error`.
-auto FailFrom(platform::seam::Call which, int error) {
-    return [=](RaceFolder&) {
-        platform::seam::before_call = [=](platform::seam::Call call) { return call == which ? error : 0; };
-    };
-}
-
-// At the exchange of names the other program appends to the victim and the user stops the run; the swap that
-// would give the other program's write back fails.
-void AppendAtExchangeAsTheUserStops(RaceFolder& race) {
-    platform::seam::before_call = [&race](platform::seam::Call call) {
-        if (call == platform::seam::Call::ExchangeNames) {
-            race.stopper.request_stop();
-            std::ofstream(race.victim, std::ios::binary | std::ios::app) << "appended";
-        }
-        return call == platform::seam::Call::SwapBack ? EPERM : 0;
+// From now on the platform layer's call `which` fails with `error`; at the exchange of the names the other
+// program does `at_exchange` first.
+auto FailFrom(platform::seam::Call which, int error, std::function<void(RaceFolder&)> at_exchange = nullptr) {
+    return [=](RaceFolder& race) {
+        platform::seam::before_call = [=, &race](platform::seam::Call call) {
+            if (at_exchange && call == platform::seam::Call::ExchangeNames) {
+                at_exchange(race);
+            }
+            return call == which ? error : 0;
+        };
     };
 }
 
@@ -141,6 +142,9 @@ void SwapInLink(RaceFolder& race) {
 
 const Content kOld{"", kSize, ""};
 const Content kNew{"H\r\n", kSize, "\r\nT"};
+const auto kAppend = [](RaceFolder& race) {
+    std::ofstream(race.victim, std::ios::binary | std::ios::app) << "appended";
+};
 const auto kRemove = [](RaceFolder& race) { fs::remove(race.victim); };
 // A second name, elsewhere: rewriting the file would give this name new content and leave the other the old.
 const auto kHardLink = [](RaceFolder& race) { fs::create_hard_link(race.victim, race.elsewhere / u"other-name"); };
@@ -149,9 +153,7 @@ const Race kRaces[] = {
     {"deleted before its turn: skipped, not created again", 0, kRemove, u"", std::nullopt},
     {"replaced before its turn: the new file is rewritten", 0, ReplaceBy("other"), u"", Content{"H\r\nother\r\nT"}},
     {"deleted while copied", kMiB, kRemove, kAnyReason, std::nullopt},
-    {"grown at the end while copied", kMiB,
-     [](RaceFolder& race) { std::ofstream(race.victim, std::ios::binary | std::ios::app) << "appended"; },
-     messages::kChangedMeanwhile, Content{"", kSize, "appended"}},
+    {"grown at the end while copied", kMiB, kAppend, messages::kChangedMeanwhile, Content{"", kSize, "appended"}},
     {"cut short while copied", kMiB, [](RaceFolder& race) { fs::resize_file(race.victim, kSize / 2); },
      messages::kChangedMeanwhile, Content{"", kSize / 2, ""}},
     {"emptied and written again to the same length, its time stamp put back", kMiB,
@@ -164,20 +166,12 @@ const Race kRaces[] = {
      messages::kChangedMeanwhile, Content{std::string(kSize, '#')}},
     {"the files after it saved anew while it is copied, most of them prepared already: each rewritten as it is "
      "at its turn",
-     kMiB,
-     [](RaceFolder& race) {
-         for (const auto& path : race.small) {
-             if (std::find(race.visited.begin(), race.visited.end(), path) == race.visited.end()) {
-                 Save(race, path, "other");
-             }
-         }
-     },
-     u"", kNew, "other"},
+     kMiB, ToEachAhead([](RaceFolder& race, const fs::path& path) { Save(race, path, "other"); }), u"", kNew, "other"},
     {"the files after it written in place, longer, once prepared: each rewritten as it is at its turn", 3 * kMiB,
-     WriteInPlaceAhead("small+"), u"", kNew, "small+"},
+     ToEachAhead(WriteInPlace("small+")), u"", kNew, "small+"},
     {"the files after it written in place to the same size and time stamped later, once prepared: each rewritten "
      "as it is at its turn",
-     3 * kMiB, WriteInPlaceAhead("SMALL", 10'000'000), u"", kNew, "SMALL"},
+     3 * kMiB, ToEachAhead(WriteInPlace("SMALL", 10'000'000)), u"", kNew, "SMALL"},
     {"hard-linked before its turn", 0, kHardLink, messages::kHardLinked, kOld},
     {"hard-linked while copied", 2 * kMiB, kHardLink, messages::kChangedMeanwhile, kOld},
     {"made read-only before its turn", 0,
@@ -202,9 +196,17 @@ const Race kRaces[] = {
     {"the folder's flush fails after the run", 0, FailFrom(platform::seam::Call::SyncFolder, EIO), kUnflushed, kNew},
     {"the folder's file system cannot flush a folder", 0, FailFrom(platform::seam::Call::SyncFolder, EINVAL), u"",
      kNew},
-    {"appended to at the exchange of names, the swap back failing as the user stops the run: the new content's "
-     "place is told",
-     0, AppendAtExchangeAsTheUserStops, kAnyReason, kNew, "small", true},
+    {"appended to at the exchange of names: given back", 0, FailFrom(platform::seam::Call::SwapBack, 0, kAppend),
+     messages::kChangedMeanwhile, Content{"", kSize, "appended"}},
+    {"appended to at the exchange of names, the swap back failing as the user stops: where the new content is, is "
+     "told",
+     0,
+     FailFrom(platform::seam::Call::SwapBack, EPERM,
+              [](RaceFolder& race) {
+                  kAppend(race);
+                  race.stopper.request_stop();
+              }),
+     kAnyReason, kNew, "small", true},
 #endif
 };
 
@@ -260,6 +262,10 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
             names.push_back(other.filename().u16string());
         }
         std::sort(names.begin(), names.end());
+        if (race_case.kept_theirs) {
+            EXPECT_TRUE(
+                message.value_or(u"").ends_with(std::u16string(messages::kKeptCopy) + platform::PathText(race.victim)));
+        }
         auto left = NamesIn(race.folder.path());
         std::erase_if(left, [&](const auto& name) { return race_case.kept_theirs && name.starts_with(u"~varnotta-"); });
         EXPECT_EQ(left, names) << "a temporary file is left";

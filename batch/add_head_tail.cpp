@@ -112,8 +112,8 @@ FileEncoding HeadTailWriter::Verdict(const Utf8Check& check) {
     return check.Finish() && check.saw_non_ascii() ? FileEncoding::Utf8 : FileEncoding::Ansi;
 }
 
-// Carries the check on over the rest of the file, up to the pending end or the first byte that is not UTF-8; gives
-// up when `cancel` asks it to.
+// Carries the check on over the rest of the file, up to the pending end or the first byte that is not UTF-8;
+// gives up when `cancel` asks it to.
 platform::Result<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFile& input, PendingCheck& pending,
                                                          std::stop_token cancel) {
     scan_buffer_.resize(kChunkSize);

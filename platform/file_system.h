@@ -135,10 +135,10 @@ class GroupFlush {
     ~GroupFlush();
 
     // Flushes everything written to the folder's file system so far, `files` among it; each of them on that
-    // file system then counts as flushed. False, with none of them counted, when the system reports that a write failed
-    // since this object was made or last called, perhaps another program's, or when it holds so much unwritten data
-    // that flushing all of it would take longer than flushing the files one by one: flush each file on its
-    // own then, which also tells whose a failure was.
+    // file system then counts as flushed. False, with none of them counted, when the system reports that a
+    // write failed since this object was made or last called, perhaps another program's, or when it holds so
+    // much unwritten data that flushing all of it would take longer than flushing the files one by one: flush
+    // each file on its own then, which also tells whose a failure was.
     bool Flush(std::span<ReplacementFile* const> files);
 
   private:

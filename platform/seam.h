@@ -2,9 +2,8 @@
 
 #include <functional>
 
-// Calls of the platform layer that its own tests can make fail, where no real system lets a test provoke the
-// failure (root may rename anything). Only the platform layer's test build has them; elsewhere they cost
-// nothing.
+// Calls of the platform layer that tests can make fail, where no real system lets a test provoke the failure
+// (root may rename anything). Only the test builds of the layer have them; elsewhere they cost nothing.
 namespace platform::seam {
 
 enum class Call {

@@ -31,6 +31,12 @@ std::u16string FailureMessage(std::int64_t files_done, const platform::Path& whe
     return text;
 }
 
+// The box that reports a run whose every file was rewritten, when the folder's new names may not be on disk.
+std::u16string UnflushedMessage(std::int64_t files_done, const platform::Path& folder, const platform::Error& error) {
+    return std::u16string(messages::kUnflushedBefore) + CountText(files_done) +
+           std::u16string(messages::kUnflushedAfter) + u"\r\n" + platform::PathText(folder) + u"\r\n" + error.text;
+}
+
 struct RunFailure {
     platform::Path where;
     platform::Error error;
@@ -112,7 +118,11 @@ std::optional<RunFailure> RewriteEach(const BatchInputs& inputs, const platform:
             }
             const auto status = RewriteAtTurn(turn, ahead, writer, file, progress, report);
             if (!status.ok()) {
-                return stop.stop_requested() ? std::nullopt : std::optional(RunFailure{file.path, status.error()});
+                // A stop silences the failure it caused, unless new content survives only in a leftover file.
+                if (stop.stop_requested() && status.error().kept_copy.empty()) {
+                    return std::nullopt;
+                }
+                return RunFailure{file.path, status.error()};
             }
             ++progress.files_done;
         }  // otherwise gone, hidden, system, or no longer a plain file: skipped without a word
@@ -160,14 +170,16 @@ std::optional<std::u16string> RewriteFolderFrom(const platform::Path& folder, co
         return FailureMessage(0, folder, files.error());
     }
     const auto failure = RewriteEach(inputs, folder, files.value(), state, progress, stop);
-    if (state.files_done > 0) {
-        platform::SyncFolder(folder);  // once for the whole run rather than after every rename
-    }
+    // Once for the whole run rather than after every rename.
+    const platform::Status synced = state.files_done > 0 ? platform::SyncFolder(folder) : platform::Status();
     if (failure) {
         return FailureMessage(state.files_done, failure->where, failure->error);
     }
     if (files.value().empty() || stop.stop_requested()) {
         return std::nullopt;
+    }
+    if (!synced.ok()) {
+        return UnflushedMessage(state.files_done, folder, synced.error());
     }
     return std::u16string(messages::kTaskDone);
 }

@@ -105,7 +105,8 @@ PreparePipeline::Turn PreparePipeline::Take(std::size_t index) {
     if (failure_) {
         std::rethrow_exception(failure_);
     }
-    if (!ready) {
+    // Once a stop is asked for, nothing is flushed: the run ends without this file.
+    if (!ready || stop_.stop_requested()) {
         return {};
     }
     if (slot.state == State::Prepared && !slot.flushed) {

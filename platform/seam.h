@@ -11,6 +11,7 @@ enum class Call {
     ExchangeNames,  // puts the new file in the target's place
     SwapBack,       // gives back a file that another program put there in the last instant
     StartWorker,    // starts a thread that prepares files ahead
+    SyncFolder,     // flushes the folder's new names to disk after a run
 };
 
 #ifdef VARNOTTA_TEST_SEAMS

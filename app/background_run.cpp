@@ -1,5 +1,7 @@
 #include "app/background_run.h"
 
+#include <exception>
+
 #include "platform/file_system.h"
 
 BackgroundRun::BackgroundRun(RunInputs inputs, HWND window, UINT finished)
@@ -20,9 +22,15 @@ const RunOutcome& BackgroundRun::Finish() {
 }
 
 void BackgroundRun::Work(std::stop_token stop, HWND window, UINT finished) {
-    outcome_ = RewriteFolder(
-        inputs_,
-        [this](const BatchProgress& progress) { percent_.store(PercentDone(progress), std::memory_order_relaxed); },
-        stop);
+    try {
+        outcome_ = RewriteFolder(
+            inputs_,
+            [this](const BatchProgress& progress) { percent_.store(PercentDone(progress), std::memory_order_relaxed); },
+            stop);
+    } catch (const std::exception&) {
+        // Even the report could not be put together; what was prepared ahead is gone by now.
+        outcome_ = FailedRun(0, inputs_.folder, WriteProblem::OutOfResources);
+    }
+    done_.store(true);
     PostMessageW(window, finished, 0, 0);
 }

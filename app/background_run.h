@@ -9,7 +9,7 @@
 
 // One batch run on a thread of its own, so that the window stays alive while it works. The worker touches
 // no window: it publishes how far it has got in a number the window reads, and posts `finished` to the
-// window once, when it has ended.
+// window once, when it has ended. Creating it throws std::system_error when no thread can be started.
 class BackgroundRun {
   public:
     BackgroundRun(RunInputs inputs, HWND window, UINT finished);
@@ -23,6 +23,9 @@ class BackgroundRun {
     // it was, and no file that another program holds is waited for any more.
     void RequestStop();
 
+    // Whether the worker has ended: a `finished` message that any other program may post means nothing before.
+    bool done() const { return done_.load(); }
+
     // Waits for the worker and answers how the run ended. Safe at any time: the worker never waits for the
     // window.
     const RunOutcome& Finish();
@@ -32,6 +35,7 @@ class BackgroundRun {
 
     const RunInputs inputs_;
     std::atomic<int> percent_{0};
+    std::atomic<bool> done_{false};
     RunOutcome outcome_;
     std::jthread worker_;  // last: it must end before the fields it writes go
 };

@@ -6,6 +6,8 @@
 #include "app/version.h"
 #include "batch/trim.h"
 
+#include <exception>
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"Velmo";
@@ -306,12 +308,19 @@ bool Velmo::OnSetCursor(HWND over, int hit_test) {
     return true;
 }
 
-// Windows ends the process once this returns: a run stops here and now, safely.
+// The session ends, or the Restart Manager closes this program alone so that an installer can replace files
+// in use: either way the program goes. A run stops here and now, safely, and shows nothing.
 void Velmo::OnEndSession(bool ending) {
-    if (ending && run_) {
+    if (!ending) {
+        return;
+    }
+    if (run_) {
+        KillTimer(window_, kProgressTimer);
         run_->RequestStop();
         run_->Finish();
+        run_.reset();
     }
+    DestroyWindow(window_);
 }
 
 void Velmo::OnProgressTimer() {
@@ -320,12 +329,20 @@ void Velmo::OnProgressTimer() {
     }
 }
 
+// Any program may post this message: only the one the worker posts as it ends counts.
 void Velmo::OnRunFinished() {
+    if (!run_ || !run_->done()) {
+        return;
+    }
     KillTimer(window_, kProgressTimer);
     const RunOutcome outcome = run_->Finish();
     run_.reset();
     ShowProgress(-1);
     if (ending_) {
+        // A window that is closing still says what a stop could not undo, such as new content kept in a copy.
+        if (outcome.kind != OutcomeKind::Completed) {
+            ShowOutcome(outcome);
+        }
         DestroyWindow(window_);
         return;
     }
@@ -393,7 +410,13 @@ void Velmo::StartRun() {
     if (!inputs) {
         return;
     }
-    run_ = std::make_unique<BackgroundRun>(std::move(*inputs), window_, kRunFinished);
+    const platform::Path folder = inputs->folder;
+    try {
+        run_ = std::make_unique<BackgroundRun>(std::move(*inputs), window_, kRunFinished);
+    } catch (const std::exception&) {
+        EndRun(*this, FailedRun(0, folder, WriteProblem::OutOfResources));
+        return;
+    }
     ShowProgress(0);
     SetTimer(window_, kProgressTimer, kProgressInterval, nullptr);
 }

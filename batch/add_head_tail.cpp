@@ -37,12 +37,15 @@ const HeadTailWriter::Framing* HeadTailWriter::FramingFor(FileEncoding encoding)
 }
 
 // A byte-order mark decides. Without one, the file is UTF-8 when all of it is valid UTF-8 with at least
-// one non-ASCII character, and ANSI otherwise; an empty file is ANSI. The file's first chunk, `start`, settles
-// it unless it is valid UTF-8 and more follows, while head and tail would differ in ANSI and UTF-8: then the
-// answer is what the start suggests, and `pending` holds the check of the start, to be carried on over the
-// rest of the file, which confirms the guess or overturns it.
-FileEncoding HeadTailWriter::GuessEncoding(std::string_view start, std::uint64_t size,
-                                           std::optional<PendingCheck>& pending) const {
+// one non-ASCII character, and ANSI otherwise; an empty file is ANSI. A head at the start and a tail at the end
+// in this run's ANSI form are left out of that judgement: an earlier run added them to an ANSI file, and their
+// bytes may be valid UTF-8 by chance ("尾" in code page 936 is CE B2, U+03B2 in UTF-8). The file's first chunk,
+// `start`, settles it unless it is valid UTF-8 and more follows, while head and tail would differ in ANSI and
+// UTF-8: then the answer is what the start suggests, and `pending` holds the check of the start, to be carried
+// on over the rest of the file, which confirms the guess or overturns it.
+platform::Result<FileEncoding> HeadTailWriter::GuessEncoding(const platform::InputFile& input, std::string_view start,
+                                                             std::uint64_t size,
+                                                             std::optional<PendingCheck>& pending) const {
     if (const auto mark = FindByteOrderMark(start)) {
         return mark->encoding;
     }
@@ -54,29 +57,56 @@ FileEncoding HeadTailWriter::GuessEncoding(std::string_view start, std::uint64_t
     if (ansi && utf8 && *ansi == *utf8) {
         return FileEncoding::Ansi;  // the same bytes either way: no need to read the whole file first
     }
+    const std::uint64_t from = ansi && start.starts_with(ansi->before) ? ansi->before.size() : 0;
+    auto to = ansi ? EndBeforeTail(input, start, from, size, ansi->after) : size;
+    if (!to.ok()) {
+        return to.error();
+    }
+    const auto fed_to = static_cast<std::size_t>(std::min<std::uint64_t>(start.size(), to.value()));
     Utf8Check check;
-    check.Feed(start);
-    if (!check.valid_so_far() || start.size() == size) {
+    check.Feed(start.substr(from, fed_to - from));
+    if (!check.valid_so_far() || fed_to == to.value()) {
         return Verdict(check);
     }
-    pending.emplace(PendingCheck{check, start.size()});
+    pending.emplace(PendingCheck{check, start.size(), to.value()});
     return check.saw_non_ascii() ? FileEncoding::Utf8 : FileEncoding::Ansi;  // a character may go on past the start
+}
+
+// Where the part of the file that decides its encoding ends: before `tail` when the file ends with it after
+// the `from` bytes set aside at its start, else at its end.
+platform::Result<std::uint64_t> HeadTailWriter::EndBeforeTail(const platform::InputFile& input, std::string_view start,
+                                                              std::uint64_t from, std::uint64_t size,
+                                                              std::string_view tail) {
+    if (size - from < tail.size()) {
+        return size;
+    }
+    std::string ending(start.substr(start.size() - std::min(start.size(), tail.size())));
+    if (start.size() < size) {
+        ending.resize(tail.size());
+        const auto read = ReadFull(input, size - tail.size(), ending.data(), ending.size());
+        if (!read.ok()) {
+            return read.error();
+        }
+        ending.resize(read.value());
+    }
+    return ending == tail ? size - tail.size() : size;
 }
 
 FileEncoding HeadTailWriter::Verdict(const Utf8Check& check) {
     return check.Finish() && check.saw_non_ascii() ? FileEncoding::Utf8 : FileEncoding::Ansi;
 }
 
-// Carries the check on over the rest of the file, up to `size` or the first byte that is not UTF-8; gives
-// up when `cancel` asks it to.
-WriteResult<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFile& input, std::uint64_t size,
-                                                    PendingCheck& pending, std::stop_token cancel) {
+// Carries the check on over the rest of the file, up to the pending end or the first byte that is not UTF-8;
+// gives up when `cancel` asks it to.
+WriteResult<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFile& input, PendingCheck& pending,
+                                                    std::stop_token cancel) {
     scan_buffer_.resize(kChunkSize);
-    while (pending.check.valid_so_far() && pending.offset < size) {
+    while (pending.check.valid_so_far() && pending.offset < pending.end) {
         if (stop_.stop_requested() || cancel.stop_requested()) {
             return WriteProblem::Stopped;
         }
-        auto read = input.ReadAt(pending.offset, scan_buffer_.data(), scan_buffer_.size());
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkSize, pending.end - pending.offset));
+        auto read = input.ReadAt(pending.offset, scan_buffer_.data(), wanted);
         if (!read.ok()) {
             return read.error();
         }
@@ -157,10 +187,14 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
     }
     const std::string_view start(buffer_.data(), first.value());
     std::optional<PendingCheck> pending;
-    FileEncoding encoding = known ? *known : GuessEncoding(start, size, pending);
+    auto guessed = known ? *known : GuessEncoding(*input, start, size, pending);
+    if (!guessed.ok()) {
+        return guessed.error();
+    }
+    FileEncoding encoding = guessed.value();
     const Framing* framing = FramingFor(encoding);
     if (!framing && pending) {  // the guess cannot hold the texts: settle it before anything is written
-        const auto settled = CheckRest(*input, size, *pending, {});
+        const auto settled = CheckRest(*input, *pending, {});
         if (!settled.ok()) {
             return settled.error();
         }
@@ -193,7 +227,7 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
     WriteResult<FileEncoding> checked = encoding;
     std::optional<std::jthread> checker;
     if (pending) {
-        checker.emplace([&](std::stop_token cancel) { checked = CheckRest(*input, size, *pending, cancel); });
+        checker.emplace([&](std::stop_token cancel) { checked = CheckRest(*input, *pending, cancel); });
     }
     if (!whole) {
         if (auto copied = CopyRest(*input, start.size(), size, output.value(), progress); !copied.ok()) {

@@ -47,15 +47,19 @@ class HeadTailWriter {
     struct PendingCheck {
         Utf8Check check;
         std::uint64_t offset;
+        std::uint64_t end;  // where the part that decides ends: before a tail that an earlier run added
     };
 
     WriteResult<PreparedFile> PrepareAs(const platform::Path& path, const Progress& progress, std::uint64_t max_size,
                                         bool nameless, std::optional<FileEncoding> known,
                                         std::optional<FileEncoding>& overturned);
     const Framing* FramingFor(FileEncoding encoding) const;
-    FileEncoding GuessEncoding(std::string_view start, std::uint64_t size, std::optional<PendingCheck>& pending) const;
+    platform::Result<FileEncoding> GuessEncoding(const platform::InputFile& input, std::string_view start,
+                                                 std::uint64_t size, std::optional<PendingCheck>& pending) const;
+    static platform::Result<std::uint64_t> EndBeforeTail(const platform::InputFile& input, std::string_view start,
+                                                         std::uint64_t from, std::uint64_t size, std::string_view tail);
     static FileEncoding Verdict(const Utf8Check& check);
-    WriteResult<FileEncoding> CheckRest(const platform::InputFile& input, std::uint64_t size, PendingCheck& pending,
+    WriteResult<FileEncoding> CheckRest(const platform::InputFile& input, PendingCheck& pending,
                                         std::stop_token cancel);
     WriteStatus CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
                          platform::ReplacementFile& output, const Progress& progress);

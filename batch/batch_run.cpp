@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <variant>
 
 #include "batch/add_head_tail.h"
@@ -27,6 +28,12 @@ bool MayLackRoomForAhead(const WriteStatus& status, const std::optional<PrepareP
     }
     const auto* error = std::get_if<platform::Error>(&status.error());
     return error && platform::IsOutOfSpace(*error) && error->kept_copy.empty();
+}
+
+// Whether new content survives only in a leftover file, which the user must be told of in any case.
+bool KeptCopy(const Problem& problem) {
+    const auto* error = std::get_if<platform::Error>(&problem);
+    return error && !error->kept_copy.empty();
 }
 
 // Rewrites a normal file at its turn: puts its prepared copy in place, or rewrites it here, alone, as a run
@@ -98,7 +105,11 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
             }
             const auto status = RewriteAtTurn(turn, ahead, writer, file, progress, report);
             if (!status.ok()) {
-                return stop.stop_requested() ? std::nullopt : std::optional(RunFailure{file.path, status.error()});
+                // A stop silences the failure it caused, unless new content survives only in a leftover file.
+                if (stop.stop_requested() && !KeptCopy(status.error())) {
+                    return std::nullopt;
+                }
+                return RunFailure{file.path, status.error()};
             }
             ++progress.files_done;
         }  // otherwise gone, hidden, system, or no longer a plain file: skipped without a word
@@ -123,6 +134,33 @@ std::variant<platform::Path, Refusal> CheckFolder(std::u16string_view folder_tex
         return Refusal::PathMissing;
     }
     return *folder;
+}
+
+// RewriteFolder, telling in `state` how far it got.
+RunOutcome RewriteCollected(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
+                            std::stop_token stop, BatchProgress& state) {
+    auto files = CollectTxtFiles(inputs.folder);
+    if (!files.ok()) {
+        return FailedRun(0, inputs.folder, files.error());
+    }
+    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop);
+    // Once for the whole run rather than after every rename.
+    const platform::Status synced = state.files_done > 0 ? platform::SyncFolder(inputs.folder) : platform::Status();
+    if (failure) {
+        return FailedRun(state.files_done, failure->where, failure->problem);
+    }
+    RunOutcome ended;
+    ended.files_done = state.files_done;
+    if (stop.stop_requested()) {
+        ended.kind = OutcomeKind::Stopped;
+    } else if (files.value().empty()) {
+        ended.kind = OutcomeKind::NothingToDo;
+    } else if (!synced.ok()) {
+        ended.kind = OutcomeKind::Unconfirmed;
+        ended.where = inputs.folder;
+        ended.problem = synced.error();
+    }
+    return ended;
 }
 
 }  // namespace
@@ -153,27 +191,15 @@ std::optional<RunInputs> BeginRun(BatchView& view) {
 
 RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
                          std::stop_token stop) {
-    auto files = CollectTxtFiles(inputs.folder);
-    if (!files.ok()) {
-        return RunOutcome{.kind = OutcomeKind::Failed, .where = inputs.folder, .problem = files.error()};
-    }
     BatchProgress state;
-    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop);
-    if (state.files_done > 0) {
-        platform::SyncFolder(inputs.folder);  // once for the whole run rather than after every rename
+    try {
+        return RewriteCollected(inputs, progress, std::move(stop), state);
+    } catch (const std::exception&) {
+        // Memory or a thread refused on the way (std::bad_alloc, std::system_error): what was prepared ahead
+        // went as the exception left the pipeline.
+        return FailedRun(state.files_done, state.current_file.empty() ? inputs.folder : state.current_file,
+                         WriteProblem::OutOfResources);
     }
-    if (failure) {
-        return RunOutcome{.kind = OutcomeKind::Failed,
-                          .files_done = state.files_done,
-                          .where = failure->where,
-                          .problem = failure->problem};
-    }
-    RunOutcome ended;
-    ended.kind = stop.stop_requested()   ? OutcomeKind::Stopped
-                 : files.value().empty() ? OutcomeKind::NothingToDo
-                                         : OutcomeKind::Completed;
-    ended.files_done = state.files_done;
-    return ended;
 }
 
 void EndRun(BatchView& view, const RunOutcome& outcome) {

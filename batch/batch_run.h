@@ -60,7 +60,7 @@ std::optional<RunInputs> BeginRun(BatchView& view);
 
 // The run once the window is locked: collects the folder's text files and rewrites them, reporting progress
 // to `progress` (from the thread it runs on). A stop requested through `stop` ends it early, leaving the file
-// in hand as it was.
+// in hand as it was. Running out of memory or threads stops the run as a failure of the file in hand does.
 RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
                          std::stop_token stop = {});
 

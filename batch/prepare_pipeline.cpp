@@ -1,7 +1,10 @@
 #include "batch/prepare_pipeline.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
+
+#include "platform/seam.h"
 
 namespace {
 
@@ -31,10 +34,17 @@ PreparePipeline::PreparePipeline(const HeadTailTexts& texts, const platform::Pat
     const std::size_t count = std::min(WorkerCount(group_flush_.has_value()), files.size() - first);
     workers_.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
+        if (platform::seam::FailureOf(platform::seam::Call::StartWorker) != 0) {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
         // A worker's own stop, as when it is destroyed, stops them all.
         workers_.emplace_back([this](std::stop_token own) {
             const std::stop_callback relay(own, [this] { stop_.request_stop(); });
-            Work(stop_.get_token());
+            try {
+                Work(stop_.get_token());
+            } catch (...) {
+                Fail(std::current_exception());
+            }
         });
     }
 }
@@ -79,11 +89,23 @@ void PreparePipeline::Work(std::stop_token stop) {
     }
 }
 
+// Out of memory, say: the taking thread learns of it at its next turn, and the run ends there.
+void PreparePipeline::Fail(std::exception_ptr failure) {
+    const std::lock_guard lock(mutex_);
+    failure_ = std::move(failure);
+    stop_.request_stop();
+}
+
 PreparePipeline::Turn PreparePipeline::Take(std::size_t index) {
     std::unique_lock lock(mutex_);
     Slot& slot = SlotOf(index);
     const auto settled = [&] { return slot.state != State::Waiting && slot.state != State::Working; };
-    if (!ready_.wait(lock, stop_.get_token(), settled)) {
+    const bool ready = ready_.wait(lock, stop_.get_token(), settled);
+    if (failure_) {
+        std::rethrow_exception(failure_);
+    }
+    // Once a stop is asked for, nothing is flushed: the run ends without this file.
+    if (!ready || stop_.stop_requested()) {
         return {};
     }
     if (slot.state == State::Prepared && !slot.flushed) {

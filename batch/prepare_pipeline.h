@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -47,7 +48,7 @@ class PreparePipeline {
     PreparePipeline& operator=(const PreparePipeline&) = delete;
 
     // Waits until file `index`, the next in list order, is ready for its turn and hands it over. Answers at
-    // once, with nothing prepared, when a stop is requested.
+    // once, with nothing prepared, when a stop is requested. Throws what a worker threw.
     Turn Take(std::size_t index);
 
   private:
@@ -59,6 +60,7 @@ class PreparePipeline {
     };
 
     void Work(std::stop_token stop);
+    void Fail(std::exception_ptr failure);
     void FlushForTurn(std::unique_lock<std::mutex>& lock, Slot& slot);
     Slot& SlotOf(std::size_t index) { return slots_[index % slots_.size()]; }
 
@@ -73,7 +75,8 @@ class PreparePipeline {
     std::condition_variable_any ready_;  // a file's state changed: for the thread that takes them
     std::condition_variable_any room_;   // a file was taken: for the workers
     std::vector<Slot> slots_;
-    std::size_t next_;        // the next file a worker takes up
-    std::size_t head_index_;  // the next file to be taken
+    std::exception_ptr failure_;  // of a worker: the run ends at the next turn
+    std::size_t next_;            // the next file a worker takes up
+    std::size_t head_index_;      // the next file to be taken
     std::vector<std::jthread> workers_;
 };

@@ -18,6 +18,8 @@ std::u16string ProblemText(const Problem& problem) {
             return std::u16string(messages::kChangedMeanwhile);
         case WriteProblem::HardLinked:
             return std::u16string(messages::kHardLinked);
+        case WriteProblem::OutOfResources:
+            return std::u16string(messages::kOutOfResources);
         case WriteProblem::Unencodable:
             return std::u16string(messages::kUnencodable);
         case WriteProblem::GrewPastPrepared:
@@ -40,12 +42,30 @@ std::u16string FailureReport(const RunOutcome& outcome) {
     return text;
 }
 
+// The box of a run whose every file was rewritten, when the folder's new names may not be on disk yet.
+std::u16string UnconfirmedReport(const RunOutcome& outcome) {
+    return std::u16string(messages::kUnflushedBefore) + CountText(outcome.files_done) +
+           std::u16string(messages::kUnflushedAfter) + u"\r\n" + platform::PathText(outcome.where) + u"\r\n" +
+           ProblemText(outcome.problem);
+}
+
 }  // namespace
+
+RunOutcome FailedRun(std::int64_t files_done, platform::Path where, Problem problem) {
+    RunOutcome failed;
+    failed.kind = OutcomeKind::Failed;
+    failed.files_done = files_done;
+    failed.where = std::move(where);
+    failed.problem = std::move(problem);
+    return failed;
+}
 
 std::optional<std::u16string> OutcomeText(const RunOutcome& outcome) {
     switch (outcome.kind) {
         case OutcomeKind::Completed:
             return std::u16string(messages::kTaskDone);
+        case OutcomeKind::Unconfirmed:
+            return UnconfirmedReport(outcome);
         case OutcomeKind::Refused:
             return std::u16string(outcome.refusal == Refusal::NoPath ? messages::kSetPathFirst
                                                                      : messages::kPathMissing);

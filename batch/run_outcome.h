@@ -19,6 +19,7 @@ enum class WriteProblem {
     GrewPastPrepared,    // larger than what may be prepared ahead: its turn rewrites it
     EncodingOverturned,  // the rest of the file overturned the encoding its start suggested
     Stopped,             // the run is ending
+    OutOfResources,      // memory or a thread was refused
 };
 
 using Problem = std::variant<platform::Error, WriteProblem>;
@@ -29,6 +30,7 @@ using WriteStatus = platform::BasicStatus<Problem>;
 
 enum class OutcomeKind {
     Completed,    // every collected file was rewritten or passed over
+    Unconfirmed,  // as Completed, but the system could not confirm that the folder's new names are on disk
     NothingToDo,  // the folder holds no text file
     Refused,      // Start's checks of the folder path failed: nothing was locked or touched
     Failed,       // stopped by a failure; the files before it stay rewritten
@@ -41,9 +43,12 @@ struct RunOutcome {
     OutcomeKind kind = OutcomeKind::Completed;
     std::int64_t files_done = 0;
     Refusal refusal = Refusal::NoPath;  // for a refused run
-    platform::Path where;               // for a failed run: the file or folder it stopped at
-    Problem problem;                    // for a failed run: why
+    platform::Path where;               // for a failed or unconfirmed run: the file or folder concerned
+    Problem problem;                    // for a failed or unconfirmed run: why
 };
+
+// A run stopped by `problem` at `where` after `files_done` files.
+RunOutcome FailedRun(std::int64_t files_done, platform::Path where, Problem problem);
 
 // The text the window shows for the outcome: a refusal, "任务完成！" or the report of a failure; nothing for
 // a run with nothing to do or one that was stopped.

@@ -38,11 +38,19 @@ struct OutcomeRoute {
 };
 constexpr OutcomeRoute kOutcomeRoutes[] = {
     {OutcomeKind::Completed, platform::ConsoleStream::Output, kExitCompleted},
+    {OutcomeKind::Unconfirmed, platform::ConsoleStream::Error, kExitRunFailed},
     {OutcomeKind::NothingToDo, platform::ConsoleStream::Output, kExitCompleted},
     {OutcomeKind::Refused, platform::ConsoleStream::Output, kExitRunFailed},
     {OutcomeKind::Failed, platform::ConsoleStream::Error, kExitRunFailed},
     {OutcomeKind::Stopped, platform::ConsoleStream::Error, kExitRunFailed},
 };
+
+// The window shows nothing for a run the user stopped; a console says how far it got.
+std::u16string StoppedLine(std::int64_t files_done) {
+    const std::string digits = std::to_string(files_done);
+    const std::u16string count(digits.begin(), digits.end());
+    return u"已停止 / stopped: 已完成 " + count + u" 个文件 / " + count + u" files done";
+}
 
 const OutcomeRoute& RouteOf(OutcomeKind kind) {
     return *std::find_if(std::begin(kOutcomeRoutes), std::end(kOutcomeRoutes),
@@ -77,7 +85,8 @@ std::u16string ConsoleView::ReadText(BatchText box) {
 void ConsoleView::ShowOutcome(const RunOutcome& outcome) {
     ClearProgress();
     outcome_ = outcome.kind;
-    if (const auto text = OutcomeText(outcome)) {
+    if (const auto text =
+            outcome.kind == OutcomeKind::Stopped ? StoppedLine(outcome.files_done) : OutcomeText(outcome)) {
         output_.write(RouteOf(outcome.kind).stream, ConsoleLines(*text));
     }
 }

@@ -31,8 +31,8 @@ class ConsoleView final : public BatchView {
 
     std::u16string ReadText(BatchText box) override;
     void SetEnabled(BatchControl, bool) override {}
-    // The completion message and the two refusals go to standard output, the failure report to standard
-    // error.
+    // The completion message and the two refusals go to standard output; the failure report, and the line
+    // that a run stopped by Ctrl+C or a signal leaves, to standard error.
     void ShowOutcome(const RunOutcome& outcome) override;
     void ReportProgress(const BatchProgress& progress) override;
 

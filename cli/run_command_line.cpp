@@ -65,8 +65,13 @@ int RunCommandLine(const std::vector<std::u16string>& arguments) {
     }
 
     ConsoleView view(options.folder, std::move(*head), std::move(*tail), MakeConsoleOutput());
-    RunBatch(view);
+    // Ctrl+C and its kin stop the run cleanly, which removes every temporary file, before the program ends.
+    platform::StopRequests stop_requests;
+    RunBatch(view, stop_requests.token());
     view.Finish();
+    if (stop_requests.stop_requested()) {
+        stop_requests.EndAsRequested();
+    }
     return ExitStatusOf(view.outcome());
 }
 

@@ -26,7 +26,10 @@ class ChildProcess {
     bool Running();
     // Ends the process at once, as SIGKILL or TerminateProcess do: no handler and no clean-up runs.
     void Kill();
-    // Waits for the end and returns the exit code (-1 when killed by a signal).
+    // Asks the process to end as a user or the system does: the signal on Linux; on Windows Ctrl+C, which
+    // reaches every process of this console but the test's own.
+    void AskToEnd(int signal);
+    // Waits for the end and returns the exit code (128 + the signal, as a shell tells it, when killed by one).
     int Wait();
 
   private:

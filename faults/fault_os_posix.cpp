@@ -54,7 +54,7 @@ bool ChildProcess::Running() {
     int status = 0;
     if (!waited_ && ::waitpid(static_cast<pid_t>(handle_), &status, WNOHANG) != 0) {
         waited_ = true;
-        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     return !waited_;
 }
@@ -65,11 +65,15 @@ void ChildProcess::Kill() {
     }
 }
 
+void ChildProcess::AskToEnd(int signal) {
+    ::kill(static_cast<pid_t>(handle_), signal);
+}
+
 int ChildProcess::Wait() {
     int status = 0;
     if (!waited_ && ::waitpid(static_cast<pid_t>(handle_), &status, 0) > 0) {
         waited_ = true;
-        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     return exit_code_;
 }

@@ -14,6 +14,11 @@ HANDLE InheritableOutput(const std::filesystem::path& path) {
                : CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
 }
 
+// The test's own answer to the Ctrl+C it sends its children.
+BOOL WINAPI GoOnAfterControl(DWORD) {
+    return TRUE;
+}
+
 }  // namespace
 
 std::filesystem::path ProgramBeside(const std::string& name) {
@@ -38,6 +43,11 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
         startup.hStdOutput = InheritableOutput(output);
         startup.hStdError = InheritableOutput(errors);
     }
+    // A console that the child shares, so that the Ctrl+C of AskToEnd reaches it (Wine turns it into a SIGINT
+    // to the child). Wine, run without a terminal, gives the test a console that carries no Ctrl+C: the test
+    // takes one of its own then, and its output still goes where it went.
+    static const bool own_console = GetConsoleWindow() == nullptr && FreeConsole() && AllocConsole();
+    (void)own_console;
     PROCESS_INFORMATION process{};
     const bool started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, redirected, 0, nullptr,
                                         nullptr, &startup, &process);
@@ -72,6 +82,11 @@ void ChildProcess::Kill() {
     if (!waited_) {
         TerminateProcess(reinterpret_cast<HANDLE>(handle_), 255);
     }
+}
+
+void ChildProcess::AskToEnd(int) {
+    SetConsoleCtrlHandler(GoOnAfterControl, TRUE);  // once is enough; a second time changes nothing
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
 }
 
 int ChildProcess::Wait() {

@@ -15,6 +15,7 @@
 
 #include "batch/messages.h"
 #include "faults/fault_support.h"
+#include "platform/seam.h"
 
 // Another program deletes, replaces, resizes, links, holds or write-protects a file while a run is under way,
 // or the user stops the run. The test plays that program from the run's own progress reports, which come
@@ -28,6 +29,7 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kSize = 3 * kMiB + 17;  // the victim's, copied in four chunks
 constexpr std::u16string_view kAnyReason = u"(the system's)";
 constexpr std::u16string_view kNoMessage = u"(none: stopped by the user)";
+constexpr std::u16string_view kUnflushed = u"(all done, the folder's flush failed)";
 
 // A folder of 40 small files holding "small" and "victim.txt" holding the pattern, and one elsewhere for the
 // other program. Which of the small files the run visits before the victim depends on the listing order,
@@ -66,12 +68,33 @@ struct Race {
     std::u16string_view reason;     // why the run stops at the victim; empty: it completes
     std::optional<Content> victim;  // what the victim then holds, read through a link; nothing: it is gone
     std::string later = "small";    // what the small files after the victim hold once the other program acted
+    bool kept_theirs = false;       // the other program's file stays beside it, under a temporary name
 };
 
 // What another program does when it saves a file safely: write a new file, then rename it over the old.
 void Save(RaceFolder& race, const fs::path& path, const std::string& content) {
     WriteBytes(race.elsewhere / u"saved.new", content);
     fs::rename(race.elsewhere / u"saved.new", path);
+}
+
+// Does `write` to every small file after the victim, most of them prepared already.
+auto ToEachAhead(std::function<void(RaceFolder&, const fs::path&)> write) {
+    return [=](RaceFolder& race) {
+        for (const auto& path : race.small) {
+            if (std::find(race.visited.begin(), race.visited.end(), path) == race.visited.end()) {
+                write(race, path);
+            }
+        }
+    };
+}
+
+// Writes `content` into a file in place (the same file), as an editor that overwrites does, and moves its
+// modification time on by `later`.
+auto WriteInPlace(std::string content, std::int64_t later = 0) {
+    return [=](RaceFolder&, const fs::path& path) {
+        std::fstream(path, std::ios::binary | std::ios::in | std::ios::out) << content;
+        SetWriteTime(path, WriteTimeOf(path) + later);
+    };
 }
 
 auto ReplaceBy(std::string content) {
@@ -97,6 +120,19 @@ auto Hold(int milliseconds, DWORD sharing) {
     };
 }
 #else
+// From now on the platform layer's call `which` fails with `error`; at the exchange of the names the other
+// program does `at_exchange` first.
+auto FailFrom(platform::seam::Call which, int error, std::function<void(RaceFolder&)> at_exchange = nullptr) {
+    return [=](RaceFolder& race) {
+        platform::seam::before_call = [=, &race](platform::seam::Call call) {
+            if (at_exchange && call == platform::seam::Call::ExchangeNames) {
+                at_exchange(race);
+            }
+            return call == which ? error : 0;
+        };
+    };
+}
+
 // A symbolic link to a file elsewhere put in the victim's place in one step, as a program that swaps files would.
 void SwapInLink(RaceFolder& race) {
     fs::create_symlink(race.elsewhere.Write(u"outside.txt", "outside"), race.folder / u"swap.link");
@@ -106,6 +142,9 @@ void SwapInLink(RaceFolder& race) {
 
 const Content kOld{"", kSize, ""};
 const Content kNew{"H\r\n", kSize, "\r\nT"};
+const auto kAppend = [](RaceFolder& race) {
+    std::ofstream(race.victim, std::ios::binary | std::ios::app) << "appended";
+};
 const auto kRemove = [](RaceFolder& race) { fs::remove(race.victim); };
 // A second name, elsewhere: rewriting the file would give this name new content and leave the other the old.
 const auto kHardLink = [](RaceFolder& race) { fs::create_hard_link(race.victim, race.elsewhere / u"other-name"); };
@@ -114,9 +153,7 @@ const Race kRaces[] = {
     {"deleted before its turn: skipped, not created again", 0, kRemove, u"", std::nullopt},
     {"replaced before its turn: the new file is rewritten", 0, ReplaceBy("other"), u"", Content{"H\r\nother\r\nT"}},
     {"deleted while copied", kMiB, kRemove, kAnyReason, std::nullopt},
-    {"grown at the end while copied", kMiB,
-     [](RaceFolder& race) { std::ofstream(race.victim, std::ios::binary | std::ios::app) << "appended"; },
-     messages::kChangedMeanwhile, Content{"", kSize, "appended"}},
+    {"grown at the end while copied", kMiB, kAppend, messages::kChangedMeanwhile, Content{"", kSize, "appended"}},
     {"cut short while copied", kMiB, [](RaceFolder& race) { fs::resize_file(race.victim, kSize / 2); },
      messages::kChangedMeanwhile, Content{"", kSize / 2, ""}},
     {"emptied and written again to the same length, its time stamp put back", kMiB,
@@ -129,15 +166,12 @@ const Race kRaces[] = {
      messages::kChangedMeanwhile, Content{std::string(kSize, '#')}},
     {"the files after it saved anew while it is copied, most of them prepared already: each rewritten as it is "
      "at its turn",
-     kMiB,
-     [](RaceFolder& race) {
-         for (const auto& path : race.small) {
-             if (std::find(race.visited.begin(), race.visited.end(), path) == race.visited.end()) {
-                 Save(race, path, "other");
-             }
-         }
-     },
-     u"", kNew, "other"},
+     kMiB, ToEachAhead([](RaceFolder& race, const fs::path& path) { Save(race, path, "other"); }), u"", kNew, "other"},
+    {"the files after it written in place, longer, once prepared: each rewritten as it is at its turn", 3 * kMiB,
+     ToEachAhead(WriteInPlace("small+")), u"", kNew, "small+"},
+    {"the files after it written in place to the same size and time stamped later, once prepared: each rewritten "
+     "as it is at its turn",
+     3 * kMiB, ToEachAhead(WriteInPlace("SMALL", 10'000'000)), u"", kNew, "SMALL"},
     {"hard-linked before its turn", 0, kHardLink, messages::kHardLinked, kOld},
     {"hard-linked while copied", 2 * kMiB, kHardLink, messages::kChangedMeanwhile, kOld},
     {"made read-only before its turn", 0,
@@ -159,6 +193,20 @@ const Race kRaces[] = {
      messages::kChangedMeanwhile, Content{"other"}},
     {"symbolic link swapped in at its turn: skipped", 0, SwapInLink, u"", Content{"outside"}},
     {"symbolic link swapped in while copied", kMiB, SwapInLink, messages::kChangedMeanwhile, Content{"outside"}},
+    {"the folder's flush fails after the run", 0, FailFrom(platform::seam::Call::SyncFolder, EIO), kUnflushed, kNew},
+    {"the folder's file system cannot flush a folder", 0, FailFrom(platform::seam::Call::SyncFolder, EINVAL), u"",
+     kNew},
+    {"appended to at the exchange of names: given back", 0, FailFrom(platform::seam::Call::SwapBack, 0, kAppend),
+     messages::kChangedMeanwhile, Content{"", kSize, "appended"}},
+    {"appended to at the exchange of names, the swap back failing as the user stops: where the new content is, is "
+     "told",
+     0,
+     FailFrom(platform::seam::Call::SwapBack, EPERM,
+              [](RaceFolder& race) {
+                  kAppend(race);
+                  race.stopper.request_stop();
+              }),
+     kAnyReason, kNew, "small", true},
 #endif
 };
 
@@ -182,11 +230,18 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
         };
         const auto message = Rewrite(race.folder.path(), hook, race.stopper.get_token());
         race.holder = std::jthread();
+#ifndef _WIN32
+        platform::seam::before_call = nullptr;
+#endif
 
         EXPECT_TRUE(acted) << "the run never reached the point of the race";
         const auto turn = std::find(visited.begin(), visited.end(), race.victim);
-        const bool went_on = race_case.reason.empty();
-        if (went_on || race_case.reason == kNoMessage) {
+        const bool went_on = race_case.reason.empty() || race_case.reason == kUnflushed;
+        if (race_case.reason == kUnflushed) {
+            EXPECT_EQ(message, std::u16string(messages::kUnflushedBefore) + u"41" +
+                                   std::u16string(messages::kUnflushedAfter) + u"\r\n" +
+                                   platform::PathText(race.folder.path()) + u"\r\n" + SystemText(EIO));
+        } else if (went_on || race_case.reason == kNoMessage) {
             EXPECT_EQ(message, went_on ? kDone : std::nullopt);
         } else {
             EXPECT_TRUE(Stopped(message.value_or(u""), turn - visited.begin(), race.victim,
@@ -207,7 +262,13 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
             names.push_back(other.filename().u16string());
         }
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(NamesIn(race.folder.path()), names) << "a temporary file is left";
+        if (race_case.kept_theirs) {
+            EXPECT_TRUE(
+                message.value_or(u"").ends_with(std::u16string(messages::kKeptCopy) + platform::PathText(race.victim)));
+        }
+        auto left = NamesIn(race.folder.path());
+        std::erase_if(left, [&](const auto& name) { return race_case.kept_theirs && name.starts_with(u"~varnotta-"); });
+        EXPECT_EQ(left, names) << "a temporary file is left";
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,31 @@ bool IsTerminal(ConsoleStream stream);
 // one, otherwise encoded for the console (UTF-8 on Linux; the console output code page on Windows). "\n"
 // ends a line; it becomes the platform's line end.
 void WriteConsoleText(ConsoleStream stream, std::u16string_view text);
+
+// While it lives, the requests that end a console program where it stands (Ctrl+C, Ctrl+Break, a closed
+// console window, logoff and shutdown on Windows; SIGINT, SIGTERM and SIGHUP elsewhere) only ask `token()`
+// to stop, from a thread of their own, and make every wait for a busy file give up. The program can then
+// clean up and end as the request would have ended it. A request that the program's starter chose to
+// ignore stays ignored.
+class StopRequests {
+  public:
+    StopRequests();
+    ~StopRequests();
+    StopRequests(const StopRequests&) = delete;
+    StopRequests& operator=(const StopRequests&) = delete;
+
+    std::stop_token token() const { return stop_.get_token(); }
+    bool stop_requested() const { return stop_.stop_requested(); }
+
+    // Ends the process as the request that came would have ended it untouched: with STATUS_CONTROL_C_EXIT on
+    // Windows, by the same signal elsewhere. Only after a request.
+    [[noreturn]] void EndAsRequested();
+
+  private:
+    struct Listener;  // the system's side
+    std::stop_source stop_;
+    std::unique_ptr<Listener> listener_;
+};
 
 // The whole content of a small file, such as a text given on the command line by file name.
 Result<std::string> ReadWholeFile(const Path& path);

@@ -134,17 +134,18 @@ class GroupFlush {
     GroupFlush& operator=(GroupFlush&& other) = delete;
     ~GroupFlush();
 
-    // Flushes everything written to the folder's file system so far, `files` among it; each of them then
-    // counts as flushed. False, with none of them counted, when the system reports that a write failed since
-    // this object was made or last called, perhaps another program's, or when it holds so much unwritten data
-    // that flushing all of it would take longer than flushing the files one by one: flush each file on its
-    // own then, which also tells whose a failure was.
+    // Flushes everything written to the folder's file system so far, `files` among it; each of them on that
+    // file system then counts as flushed. False, with none of them counted, when the system reports that a
+    // write failed since this object was made or last called, perhaps another program's, or when it holds so
+    // much unwritten data that flushing all of it would take longer than flushing the files one by one: flush
+    // each file on its own then, which also tells whose a failure was.
     bool Flush(std::span<ReplacementFile* const> files);
 
   private:
-    explicit GroupFlush(std::intptr_t handle) : handle_(handle) {}
+    GroupFlush(std::intptr_t handle, std::uint64_t device) : handle_(handle), device_(device) {}
 
     std::intptr_t handle_;
+    std::uint64_t device_ = 0;  // the file system the folder was on when this was made
 };
 
 // Whether the failure says that the disk, or the user's share of it, is full.
@@ -155,8 +156,9 @@ bool IsOutOfSpace(const Error& error);
 void AbandonWaits();
 
 // Makes the replacements done in `folder` durable. Renames are atomic without it; this only hastens the
-// moment the new names are safe on disk, so one call after a whole run serves.
-void SyncFolder(const Path& folder);
+// moment the new names are safe on disk, so one call after a whole run serves. Fails when the system cannot
+// confirm that they are; a file system that cannot flush a folder at all is no failure.
+Status SyncFolder(const Path& folder);
 
 // Paths from the window's UTF-16 text and back. A text that cannot name a path (an unpaired surrogate on a
 // system whose paths are UTF-8) yields nothing.

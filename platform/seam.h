@@ -2,14 +2,16 @@
 
 #include <functional>
 
-// Calls of the platform layer that its own tests can make fail, where no real system lets a test provoke the
-// failure (root may rename anything). Only the platform layer's test build has them; elsewhere they cost
-// nothing.
+// Calls of the platform layer and of the batch core that their tests can make fail, where no real system
+// lets a test provoke the failure (root may rename anything; threads run out only on a starved system). Only
+// the test builds have them; elsewhere they cost nothing.
 namespace platform::seam {
 
 enum class Call {
     ExchangeNames,  // puts the new file in the target's place
     SwapBack,       // gives back a file that another program put there in the last instant
+    StartWorker,    // starts a thread that prepares files ahead
+    SyncFolder,     // flushes the folder's new names to disk after a run
 };
 
 #ifdef VARNOTTA_TEST_SEAMS

@@ -40,6 +40,7 @@ TEST(AddHeadTail, FramesTheFormerContentInTheFilesOwnEncoding) {
     const std::string tainted = utf8_body + "\xD6\xD0";  // one GBK character at the very end
     const std::string ascii(5 * (1 << 20) + 7, 'a');
     const std::string late = std::string(2 << 20, 'a') + "\xE4\xB8\xAD";  // UTF-8 only past the first read
+    const std::string layer = "\xCD\xB7\r\nabc\r\n\xCE\xB2";
     const struct {
         std::u16string head, tail;
         std::string before;
@@ -73,7 +74,12 @@ TEST(AddHeadTail, FramesTheFormerContentInTheFilesOwnEncoding) {
         {u"头", u"尾", tainted, "\xCD\xB7\r\n" + tainted + "\r\n\xCE\xB2"},
         {u"H", u"T", ascii, "H\r\n" + ascii + "\r\nT"},
         {u"头", u"尾", late, "\xE5\xA4\xB4\r\n" + late + "\r\n\xE5\xB0\xBE"},
-        {u"\U0001F600", u"", late, "\xF0\x9F\x98\x80\r\n" + late}};  // which ANSI could not hold
+        {u"\U0001F600", u"", late, "\xF0\x9F\x98\x80\r\n" + late},  // which ANSI could not hold
+        // A second run over what the first added in ANSI, which is also valid UTF-8 by chance, keeps ANSI.
+        {u"头", u"尾", layer, "\xCD\xB7\r\n" + layer + "\r\n\xCE\xB2"},
+        {u"头", u"尾", "\xCD\xB7\r\n" + ascii + "\r\n\xCE\xB2",
+         "\xCD\xB7\r\n\xCD\xB7\r\n" + ascii + "\r\n\xCE\xB2\r\n\xCE\xB2"},
+        {u"头", u"尾", "\xCE\xB2", "\xE5\xA4\xB4\r\n\xCE\xB2\r\n\xE5\xB0\xBE"}};  // no framing: UTF-8 as ever
     for (const auto& row : cases) {
         SCOPED_TRACE(testing::PrintToString(row.before.substr(0, 40)));
         EXPECT_EQ(Rewrite(row.head, row.tail, row.before), row.after);

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "faults/fault_support.h"
+#include "platform/seam.h"
 #include "tests/test_folder.h"
 
 namespace {
@@ -48,8 +49,12 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
     const auto names = folder / u"目录-\u0E01";  // names outside the ANSI code page (Thai, emoji)
     const auto hidden = folder / u"hidden";
     const auto none = folder / u"none";
-    for (const auto& sub : {typical, names, hidden, none}) {
+    const auto starved = folder / u"starved";  // no worker can start there
+    for (const auto& sub : {typical, names, hidden, none, starved}) {
         std::filesystem::create_directory(sub);
+    }
+    for (const auto name : {u"a.txt", u"b.txt", u"c.txt"}) {
+        WriteBytes(starved / name, "abc");
     }
     WriteBytes(typical / u"a.txt", "abc");
     WriteBytes(names / u"\u0E01\u0E02.txt", "abc");
@@ -65,6 +70,7 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
     const struct {
         std::u16string path;
         std::u16string events;
+        std::u16string_view reason = {};  // of a stop; empty: the system's
     } cases[] = {
         {u"", RecordingView::Box(messages::kSetPathFirst)},
         {u"   ", RecordingView::Box(messages::kSetPathFirst)},
@@ -78,14 +84,19 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
         {typical.u16string(), done},  // a second run adds the head and tail a second time
         {file.u16string(), stopped},
         {(folder / u"wild-*").u16string(), stopped},
+        {starved.u16string(), stopped, messages::kOutOfResources},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(testing::PrintToString(platform::Path(row.path).string()));
         RecordingView view(row.path);
+        platform::seam::before_call = [&row](platform::seam::Call call) {
+            return call == platform::seam::Call::StartWorker && !row.reason.empty() ? EAGAIN : 0;
+        };
         RunBatch(view);
+        platform::seam::before_call = nullptr;
         if (row.events == stopped) {
             ASSERT_EQ(view.messages.size(), 1u);
-            EXPECT_TRUE(Stopped(view.messages[0], 0, row.path));
+            EXPECT_TRUE(Stopped(view.messages[0], 0, row.path, row.reason));
             EXPECT_EQ(view.events, kLock + RecordingView::Box(view.messages[0]) + kUnlock);
         } else {
             EXPECT_EQ(view.events, row.events);
@@ -96,6 +107,8 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
     EXPECT_EQ(ReadBytes(names / u"\U0001F600.txt"), "H\r\nabc\r\nT");
     EXPECT_EQ(ReadBytes(hidden / u".hidden.txt"), "abc");
     EXPECT_EQ(ReadBytes(file), "abc");
+    EXPECT_EQ(NamesIn(starved), (std::vector<std::u16string>{u"a.txt", u"b.txt", u"c.txt"}));
+    EXPECT_EQ(ReadBytes(starved / u"a.txt"), "abc");
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 
 #include "platform/file_system.h"
-#include "platform/seam.h"
 #include "tests/test_folder.h"
 
 namespace {
@@ -17,32 +15,5 @@ TEST(IsNormalFile, NotForAFolder) {
     fs::create_directory(folder / u"dir.txt");
     EXPECT_FALSE(platform::IsNormalFile(folder / u"dir.txt").value());
 }
-
-#ifndef _WIN32
-// Another program puts its own file in the target's place in the last instant and the swap that would give it
-// back fails: its file is never deleted, and the report points at the name that holds the new content.
-TEST(ReplacementFile, FailedSwapBackNamesWhereTheNewContentIs) {
-    TestFolder folder;
-    const auto target = folder.Write(u"a.txt", "old");
-    auto original = platform::InputFile::Open(target);
-    ASSERT_TRUE(original.ok());
-    auto replacement = platform::ReplacementFile::CreateFor(target, original.value());
-    ASSERT_TRUE(replacement.ok());
-    ASSERT_TRUE(replacement.value().Write("new").ok());
-    platform::seam::before_call = [&](platform::seam::Call call) {
-        if (call == platform::seam::Call::SwapBack) {
-            return EPERM;
-        }
-        fs::rename(folder.Write(u"theirs", "theirs"), target);
-        return 0;
-    };
-    const auto replaced = replacement.value().Replace(original.value().stamp());
-    platform::seam::before_call = nullptr;
-    ASSERT_FALSE(replaced.ok());
-    EXPECT_EQ(replaced.error().kept_copy, target);
-    EXPECT_EQ(ReadBytes(target), "new");
-    EXPECT_EQ(ReadBytes(replacement.value().temporary_path()), "theirs");
-}
-#endif
 
 }  // namespace

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
 #include "faults/fault_os.h"
 #include "tests/test_folder.h"
 
@@ -14,7 +19,12 @@ struct Case {
     std::u16string out;  // how standard output starts; empty: it is empty
     std::u16string err;  // the same for standard error
     std::string a_txt = "abc";
+    int signal = 0;  // sent once the run has a temporary file in "big"; then its files are checked
 };
+
+// The stop that a signal, or under Windows Ctrl+C, asks for: every temporary file goes, and the program ends
+// as the signal would have ended it.
+const std::u16string kStopped = u"已停止 / stopped: 已完成 ";
 
 // The folder holds "a.txt" (ASCII, so the head and tail go in as code page 936), "u8" (标题 in UTF-8), "gbk"
 // (标题 in code page 936) and an empty folder.
@@ -29,7 +39,14 @@ const Case kCases[] = {
     {{u"--head", u"H", u"@a.txt"}, 1, u"", u"处理中断，已完成 0 个文件，其余文件未改动。\n"},
     {{u"--bold", u"@"}, 2, u"", u"未知选项 / unknown option: --bold\n详见 / See: varnotta-cli --help"},
     {{u"--head-file", u"@missing.utf8", u"@"}, 2, u"", u"无法读取文件 / cannot read file: "},
-    {{u"--head-file", u"@gbk", u"@"}, 2, u"", u"文件不是 UTF-8 文本 / file is not UTF-8 text: "}};
+    {{u"--head-file", u"@gbk", u"@"}, 2, u"", u"文件不是 UTF-8 文本 / file is not UTF-8 text: "},
+#ifdef _WIN32
+    {{u"--head", u"H", u"@big"}, static_cast<int>(0xC000013A), u"", kStopped, "abc", SIGINT},  // Ctrl+C's own status
+#else
+    {{u"--head", u"H", u"@big"}, 128 + SIGINT, u"", kStopped, "abc", SIGINT},
+    {{u"--head", u"H", u"@big"}, 128 + SIGTERM, u"", kStopped, "abc", SIGTERM},
+#endif
+};
 
 TEST(CliProcess, ExitStatusOutputAndFiles) {
     for (const Case& run : kCases) {
@@ -39,6 +56,20 @@ TEST(CliProcess, ExitStatusOutputAndFiles) {
         folder.Write(u"u8", "\xE6\xA0\x87\xE9\xA2\x98");
         folder.Write(u"gbk", "\xB1\xEA\xCC\xE2");
         std::filesystem::create_directory(folder / u"empty");
+        // Small files, prepared ahead, and one large enough to be stopped while it is copied.
+        const auto big = folder / u"big";
+        std::filesystem::create_directory(big);
+        std::vector<std::u16string> big_names;
+        for (int i = 0; run.signal != 0 && i < 80; ++i) {
+            big_names.push_back(u"s" + std::filesystem::path(std::to_string(100 + i)).u16string() + u".txt");
+            WriteBytes(big / big_names.back(), "small");
+        }
+        if (run.signal != 0) {
+            big_names.push_back(u"big.txt");
+            WriteBytes(big / u"big.txt", "");
+            std::filesystem::resize_file(big / u"big.txt", std::uint64_t{512} << 20);
+        }
+        std::sort(big_names.begin(), big_names.end());
         std::vector<std::filesystem::path> arguments;
         for (const std::u16string& argument : run.arguments) {
             arguments.push_back(!argument.starts_with(u'@') ? std::filesystem::path(argument)
@@ -48,13 +79,20 @@ TEST(CliProcess, ExitStatusOutputAndFiles) {
         TestFolder output;
         ChildProcess cli(ProgramBeside("varnotta-cli"), arguments, output / u"out", output / u"err");
 
+        while (run.signal != 0 && cli.Running() && NamesIn(big).size() == big_names.size()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (run.signal != 0) {
+            cli.AskToEnd(run.signal);
+        }
         EXPECT_EQ(cli.Wait(), run.exit_status);
         const std::u16string out = ConsoleText(ReadBytes(output / u"out"));
         const std::u16string err = ConsoleText(ReadBytes(output / u"err"));
         EXPECT_TRUE(run.out.empty() ? out.empty() : out.starts_with(run.out)) << testing::PrintToString(out);
         EXPECT_TRUE(run.err.empty() ? err.empty() : err.starts_with(run.err)) << testing::PrintToString(err);
         EXPECT_EQ(folder.Read(u"a.txt"), run.a_txt);
-        EXPECT_EQ(NamesIn(folder.path()), (std::vector<std::u16string>{u"a.txt", u"empty", u"gbk", u"u8"}));
+        EXPECT_EQ(NamesIn(folder.path()), (std::vector<std::u16string>{u"a.txt", u"big", u"empty", u"gbk", u"u8"}));
+        EXPECT_EQ(NamesIn(big), big_names);
     }
 }
 

@@ -100,6 +100,12 @@ int ExchangeNames(const Path& first, const Path& second, seam::Call call) {
     return ::renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE);
 }
 
+// Whether two stamps describe the same file with the same content, as far as its size and modification time
+// tell.
+bool SameVersion(const FileStamp& a, const FileStamp& b) {
+    return a.volume == b.volume && a.index == b.index && a.size == b.size && a.modified == b.modified;
+}
+
 // Only "*" and "?" are wildcards; "[" and "\" match themselves, as they do in a Windows pattern.
 std::string EscapeForFnmatch(std::string_view pattern) {
     std::string escaped;
@@ -479,9 +485,10 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
         settled_ = true;
         return true;
     }
+    // The file swapped out must be the one checked above, unwritten since: a write that came in between went
+    // to it. Its change time is no witness, as the exchange itself moves it.
     struct stat former;
-    if (::lstat(temporary_.c_str(), &former) == 0 && (static_cast<std::uint64_t>(former.st_dev) != expected.volume ||
-                                                      static_cast<std::uint64_t>(former.st_ino) != expected.index)) {
+    if (::lstat(temporary_.c_str(), &former) == 0 && !SameVersion(StampFrom(former), expected)) {
         settled_ = true;  // the temporary's name holds the other program's file now: never delete it
         if (ExchangeNames(temporary_, target_, seam::Call::SwapBack) != 0) {
             Error failure = SystemError(errno);
@@ -503,13 +510,16 @@ std::optional<GroupFlush> GroupFlush::For(const Path& folder) {
     // Opened before any file of the group is written: syncfs through it reports every write failure since.
     UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct statfs info;
-    if (fd.get() < 0 || ::fstatfs(fd.get(), &info) != 0 || !FlushesThroughSyncfs(info)) {
+    struct stat folder_info;
+    if (fd.get() < 0 || ::fstatfs(fd.get(), &info) != 0 || !FlushesThroughSyncfs(info) ||
+        ::fstat(fd.get(), &folder_info) != 0) {
         return std::nullopt;
     }
-    return GroupFlush(fd.release());
+    return GroupFlush(fd.release(), static_cast<std::uint64_t>(folder_info.st_dev));
 }
 
-GroupFlush::GroupFlush(GroupFlush&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+GroupFlush::GroupFlush(GroupFlush&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), device_(other.device_) {}
 
 GroupFlush::~GroupFlush() {
     UniqueFd closer(static_cast<int>(handle_));
@@ -522,8 +532,12 @@ bool GroupFlush::Flush(std::span<ReplacementFile* const> files) {
     if (UnwrittenBytes() > kMostUnwritten || ::syncfs(static_cast<int>(handle_)) != 0) {
         return false;
     }
+    // A file that is not on the folder's first file system (another one mounted over the folder since) was
+    // not flushed by this: its replacement flushes it on its own.
     for (ReplacementFile* file : files) {
-        file->flushed_ = true;
+        struct stat info;
+        file->flushed_ =
+            ::fstat(static_cast<int>(file->handle_), &info) == 0 && static_cast<std::uint64_t>(info.st_dev) == device_;
     }
     return true;
 }
@@ -535,11 +549,17 @@ bool IsOutOfSpace(const Error& error) {
 // Nothing here waits for a file that another program holds.
 void AbandonWaits() {}
 
-void SyncFolder(const Path& folder) {
+Status SyncFolder(const Path& folder) {
     const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0) {
-        ::fsync(fd.get());
+    int failure = fd.get() < 0 ? errno : seam::FailureOf(seam::Call::SyncFolder);
+    if (failure == 0 && ::fsync(fd.get()) != 0) {
+        failure = errno;
     }
+    // Some file systems cannot flush a folder; their renames need no such flush to last.
+    if (failure == 0 || failure == EINVAL || failure == ENOTSUP) {
+        return {};
+    }
+    return SystemError(failure);
 }
 
 std::optional<Path> PathFromText(std::u16string_view text) {

@@ -419,7 +419,9 @@ void AbandonWaits() {
 }
 
 // NTFS journals its metadata; flushing a folder needs backup privileges and would add nothing here.
-void SyncFolder(const Path&) {}
+Status SyncFolder(const Path&) {
+    return {};
+}
 
 std::optional<Path> PathFromText(std::u16string_view text) {
     return Path(std::wstring(text.begin(), text.end()));

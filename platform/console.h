@@ -5,9 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/file_system.h"
-#include "platform/result.h"
-
 namespace platform {
 
 // The two output streams of a console program.
@@ -45,8 +42,5 @@ class StopRequests {
     std::stop_source stop_;
     std::unique_ptr<Listener> listener_;
 };
-
-// The whole content of a small file, such as a text given on the command line by file name.
-Result<std::string> ReadWholeFile(const Path& path);
 
 }  // namespace platform

@@ -160,6 +160,9 @@ void AbandonWaits();
 // confirm that they are; a file system that cannot flush a folder at all is no failure.
 Status SyncFolder(const Path& folder);
 
+// The whole content of a small file, such as a text given on the command line by file name.
+Result<std::string> ReadWholeFile(const Path& path);
+
 // Paths from the window's UTF-16 text and back. A text that cannot name a path (an unpaired surrogate on a
 // system whose paths are UTF-8) yields nothing.
 std::optional<Path> PathFromText(std::u16string_view text);

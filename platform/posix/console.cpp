@@ -1,12 +1,9 @@
 #include "platform/console.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
-#include "platform/posix/system_error.h"
 #include "platform/unicode.h"
 
 namespace platform {
@@ -15,23 +12,6 @@ namespace {
 int DescriptorOf(ConsoleStream stream) {
     return stream == ConsoleStream::Output ? STDOUT_FILENO : STDERR_FILENO;
 }
-
-// Closes the descriptor when it goes out of scope.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -52,28 +32,6 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
             return;  // a closed pipe or a full disk: nobody is left to tell
         }
         done += static_cast<std::size_t>(n);
-    }
-}
-
-Result<std::string> ReadWholeFile(const Path& path) {
-    const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
-        return SystemError(errno);
-    }
-    std::string content;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = read(file.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return SystemError(errno);
-        }
-        if (n == 0) {
-            return content;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
     }
 }
 

@@ -17,34 +17,12 @@
 #include <memory>
 
 #include "platform/posix/system_error.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/seam.h"
 #include "platform/unicode.h"
 
 namespace platform {
 namespace {
-
-class UniqueFd {
-  public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        Reset(std::exchange(other.fd_, -1));
-        return *this;
-    }
-    ~UniqueFd() { Reset(); }
-
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    void Reset(int fd = -1) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = fd;
-    }
-
-  private:
-    int fd_;
-};
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -572,6 +550,28 @@ std::optional<Path> PathFromText(std::u16string_view text) {
 
 std::u16string PathText(const Path& path) {
     return Utf8ToUtf16Lenient(path.native());
+}
+
+Result<std::string> ReadWholeFile(const Path& path) {
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        return SystemError(errno);
+    }
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return SystemError(errno);
+        }
+        if (n == 0) {
+            return content;
+        }
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
 }
 
 }  // namespace platform

@@ -4,10 +4,6 @@
 
 #include <algorithm>
 
-#include "platform/win32/system_error.h"
-#include "platform/win32/system_path.h"
-#include "platform/win32/unique_handle.h"
-
 namespace platform {
 namespace {
 
@@ -78,28 +74,6 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
     std::string bytes(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size, nullptr, nullptr);
     WriteBytes(handle, bytes);
-}
-
-Result<std::string> ReadWholeFile(const Path& path) {
-    const HANDLE opened =
-        CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) {
-        return LastError();
-    }
-    const UniqueKernelHandle file(opened);
-    std::string content;
-    char buffer[64 * 1024];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
-            return LastError();
-        }
-        if (read == 0) {
-            return content;
-        }
-        content.append(buffer, read);
-    }
 }
 
 }  // namespace platform

@@ -432,4 +432,26 @@ std::u16string PathText(const Path& path) {
     return std::u16string(text.begin(), text.end());
 }
 
+Result<std::string> ReadWholeFile(const Path& path) {
+    const HANDLE opened =
+        CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    const UniqueKernelHandle file(opened);
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+            return LastError();
+        }
+        if (read == 0) {
+            return content;
+        }
+        content.append(buffer, read);
+    }
+}
+
 }  // namespace platform

@@ -12,7 +12,7 @@
 #include <cerrno>
 #endif
 
-#include "faults/fault_support.h"
+#include "tests/support/fault_support.h"
 
 // A rewrite puts a new file in the old one's place; the new file must carry what the user set on the old
 // one: its attributes on Windows; its mode bits and, where the run may set them (as root), its owner and

@@ -5,7 +5,7 @@
 #include <random>
 #include <thread>
 
-#include "faults/fault_support.h"
+#include "tests/support/fault_support.h"
 
 // Another process, fault_rewriter, runs the batch with head "HEAD" and tail "TAIL" and is killed part-way.
 

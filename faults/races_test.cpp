@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "batch/messages.h"
-#include "faults/fault_support.h"
+#include "tests/support/fault_support.h"
 #include "platform/seam.h"
 
 // Another program deletes, replaces, resizes, links, holds or write-protects a file while a run is under way,

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "faults/fault_support.h"
+#include "tests/support/fault_support.h"
 
 // The disk fills up part-way through a file: the run stops there with the system's reason and the right
 // count, the file keeps its old content, and the half-written temporary file is gone. The files before it

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "batch/add_head_tail.h"
-#include "tests/test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 

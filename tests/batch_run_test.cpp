@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "faults/fault_support.h"
+#include "tests/support/fault_support.h"
 #include "platform/seam.h"
-#include "tests/test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "platform/file_system.h"
-#include "tests/test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 

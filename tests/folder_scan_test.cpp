@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "batch/folder_scan.h"
-#include "tests/test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 

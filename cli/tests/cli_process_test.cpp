@@ -8,8 +8,8 @@
 #include <csignal>
 #include <thread>
 
-#include "faults/fault_os.h"
-#include "tests/test_folder.h"
+#include "tests/support/fault_os.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 

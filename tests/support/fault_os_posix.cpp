@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-#include "faults/fault_os.h"
+#include "tests/support/fault_os.h"
 #include "platform/posix/system_error.h"
 #include "platform/unicode.h"
 

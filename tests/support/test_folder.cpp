@@ -1,4 +1,4 @@
-#include "tests/test_folder.h"
+#include "tests/support/test_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>

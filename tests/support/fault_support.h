@@ -18,9 +18,9 @@
 
 #include "batch/batch_run.h"
 #include "batch/messages.h"
-#include "faults/fault_os.h"
+#include "tests/support/fault_os.h"
 #include "platform/file_system.h"
-#include "tests/test_folder.h"
+#include "tests/support/test_folder.h"
 
 inline constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 inline const std::optional<std::u16string> kDone{messages::kTaskDone};

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "faults/fault_os.h"
+#include "tests/support/fault_os.h"
 #include "platform/win32/system_error.h"
 
 namespace {

@@ -42,6 +42,7 @@ WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipe
             return status;
         }
         if (replaced.ok() && replaced.value()) {
+            writer.NoteReplaced(*turn.prepared);
             progress.bytes_done = turn.prepared->stamp.size;
             report(progress);
             return {};
@@ -68,8 +69,12 @@ WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipe
 // Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
 // first failure or when asked to. Small files come prepared ahead from a PreparePipeline.
 std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& files, BatchProgress& progress,
-                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop) {
+                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop,
+                                      std::vector<AddedTexts>& added) {
     HeadTailWriter writer(inputs.texts, stop);
+    if (inputs.note_added) {
+        writer.NoteAddedIn(&added);
+    }
     progress.file_count = static_cast<std::int64_t>(files.size());
     for (const auto& file : files) {
         progress.bytes_total += file.size;
@@ -107,12 +112,6 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
     return std::nullopt;
 }
 
-void LockControls(BatchView& view, bool locked) {
-    for (const auto control : kLockedControls) {
-        view.SetEnabled(control, !locked);
-    }
-}
-
 // Start's checks of the folder path: the refusal, or the folder to scan.
 std::variant<platform::Path, Refusal> CheckFolder(std::u16string_view folder_text) {
     if (IsBlank(folder_text)) {
@@ -126,6 +125,12 @@ std::variant<platform::Path, Refusal> CheckFolder(std::u16string_view folder_tex
 }
 
 }  // namespace
+
+void LockControls(BatchView& view, bool locked) {
+    for (const auto control : kLockedControls) {
+        view.SetEnabled(control, !locked);
+    }
+}
 
 int PercentDone(const BatchProgress& progress) {
     if (progress.bytes_total == 0) {
@@ -146,7 +151,7 @@ std::optional<RunInputs> BeginRun(BatchView& view) {
         return std::nullopt;
     }
     RunInputs inputs{std::move(std::get<platform::Path>(folder)),
-                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3))};
+                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3)), false};
     LockControls(view, true);
     return inputs;
 }
@@ -158,7 +163,8 @@ RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const
         return RunOutcome{.kind = OutcomeKind::Failed, .where = inputs.folder, .problem = files.error()};
     }
     BatchProgress state;
-    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop);
+    std::vector<AddedTexts> added;
+    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop, added);
     if (state.files_done > 0) {
         platform::SyncFolder(inputs.folder);  // once for the whole run rather than after every rename
     }
@@ -166,13 +172,15 @@ RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const
         return RunOutcome{.kind = OutcomeKind::Failed,
                           .files_done = state.files_done,
                           .where = failure->where,
-                          .problem = failure->problem};
+                          .problem = failure->problem,
+                          .added = std::move(added)};
     }
     RunOutcome ended;
     ended.kind = stop.stop_requested()   ? OutcomeKind::Stopped
                  : files.value().empty() ? OutcomeKind::NothingToDo
                                          : OutcomeKind::Completed;
     ended.files_done = state.files_done;
+    ended.added = std::move(added);
     return ended;
 }
 

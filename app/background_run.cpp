@@ -2,9 +2,9 @@
 
 #include "platform/file_system.h"
 
-BackgroundRun::BackgroundRun(RunInputs inputs, HWND window, UINT finished)
-    : inputs_(std::move(inputs)),
-      worker_([this](std::stop_token stop, HWND target, UINT message) { Work(std::move(stop), target, message); },
+BackgroundRun::BackgroundRun(Work work, HWND window, UINT finished)
+    : work_(std::move(work)),
+      worker_([this](std::stop_token stop, HWND target, UINT message) { Perform(std::move(stop), target, message); },
               window, finished) {}
 
 void BackgroundRun::RequestStop() {
@@ -19,9 +19,8 @@ const RunOutcome& BackgroundRun::Finish() {
     return outcome_;
 }
 
-void BackgroundRun::Work(std::stop_token stop, HWND window, UINT finished) {
-    outcome_ = RewriteFolder(
-        inputs_,
+void BackgroundRun::Perform(std::stop_token stop, HWND window, UINT finished) {
+    outcome_ = work_(
         [this](const BatchProgress& progress) { percent_.store(PercentDone(progress), std::memory_order_relaxed); },
         stop);
     PostMessageW(window, finished, 0, 0);

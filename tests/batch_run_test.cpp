@@ -133,7 +133,9 @@ TEST(UndoAdded, TakesOffTheLastRunOnlyFromFilesAsItLeftThem) {
     }
 
     auto failing = RewriteFolder(inputs, [](const auto&) {}).added;
-    failing.insert(failing.begin() + 1, AddedTexts{folder / std::u16string(300, u'x')});  // a name no system takes
+    ASSERT_EQ(failing.size(), 2u);
+    std::filesystem::permissions(failing[1].path, std::filesystem::perms::owner_read);  // read-only: cannot be replaced
+    failing[1].stamp = platform::StampOf(failing[1].path).value();
     const auto failed = UndoAdded(failing, [](const auto&) {});
     EXPECT_EQ(std::tuple(failed.kind, failed.files_done, failed.where, failed.added.size()),
               std::tuple(OutcomeKind::Failed, 1, failing[1].path, failing.size() - 1));

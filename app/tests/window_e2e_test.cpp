@@ -730,7 +730,10 @@ TEST(Window, UndoTakesTheLastRunOffTheFilesUnchangedSince) {
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.command3) != FALSE; }));
     };
     const auto choose_undo = [&] {
-        PostMessageW(program.window, WM_SYSCOMMAND, 0x0010, 0);
+        PostMessageW(program.window, WM_SYSCOMMAND, SC_KEYMENU, L' ');
+        EXPECT_TRUE(WaitUntil([] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; }, 3s))
+            << "the system menu did not open";
+        PostMessageW(program.window, WM_CHAR, L'u', 1);
         return program.WaitForModal(3s);
     };
     const auto undo = [&](const std::wstring& done) {

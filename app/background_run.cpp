@@ -4,9 +4,9 @@
 
 #include "platform/file_system.h"
 
-BackgroundRun::BackgroundRun(RunInputs inputs, HWND window, UINT finished)
-    : inputs_(std::move(inputs)),
-      worker_([this](std::stop_token stop, HWND target, UINT message) { Work(std::move(stop), target, message); },
+BackgroundRun::BackgroundRun(Work work, HWND window, UINT finished)
+    : work_(std::move(work)),
+      worker_([this](std::stop_token stop, HWND target, UINT message) { Perform(std::move(stop), target, message); },
               window, finished) {}
 
 void BackgroundRun::RequestStop() {
@@ -21,15 +21,14 @@ const RunOutcome& BackgroundRun::Finish() {
     return outcome_;
 }
 
-void BackgroundRun::Work(std::stop_token stop, HWND window, UINT finished) {
+void BackgroundRun::Perform(std::stop_token stop, HWND window, UINT finished) {
     try {
-        outcome_ = RewriteFolder(
-            inputs_,
+        outcome_ = work_(
             [this](const BatchProgress& progress) { percent_.store(PercentDone(progress), std::memory_order_relaxed); },
             stop);
     } catch (const std::exception&) {
         // Even the report could not be put together; what was prepared ahead is gone by now.
-        outcome_ = FailedRun(0, inputs_.folder, WriteProblem::OutOfResources);
+        outcome_ = FailedRun(0, platform::Path(), WriteProblem::OutOfResources);
     }
     done_.store(true);
     PostMessageW(window, finished, 0, 0);

@@ -1,10 +1,14 @@
 #include "app/velmo.h"
 
+#include <utility>
+
 #include "app/dpi.h"
 #include "app/given_folder.h"
 #include "app/resource.h"
+#include "app/undo_texts.h"
 #include "app/version.h"
 #include "batch/trim.h"
+#include "batch/undo_run.h"
 
 #include <exception>
 
@@ -22,6 +26,8 @@ constexpr UINT kRunFinished = WM_APP + 1;
 constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressInterval = 100;  // milliseconds
 constexpr char16_t kExitCommandLine[] = u"explorer " VARNOTTA_HOME_PAGE;
+// The system menu's own commands are 0xF000 and above, and their low four bits are the system's.
+constexpr UINT kUndoCommand = 0x0010;
 
 const wchar_t* Wide(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
@@ -212,6 +218,12 @@ LRESULT Velmo::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case kRunFinished:
             OnRunFinished();
             return 0;
+        case WM_SYSCOMMAND:
+            if ((wparam & 0xFFF0) == kUndoCommand) {
+                OnUndoChosen();
+                return 0;
+            }
+            return DefWindowProcW(window_, message, wparam, lparam);
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wparam));
             return 0;
@@ -230,6 +242,7 @@ LRESULT Velmo::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 void Velmo::OnCreate() {
     CreateControls();
     LayOut(DpiOfWindow(window_));
+    AddUndoItem();
 }
 
 void Velmo::OnCommand(int id, int notification) {
@@ -329,13 +342,14 @@ void Velmo::OnProgressTimer() {
     }
 }
 
-// Any program may post this message: only the one the worker posts as it ends counts.
+// Any program may post this message: only the one the worker posts as it ends counts. A run that rewrote files
+// becomes the one an undo takes off; an undo leaves what it did not get to.
 void Velmo::OnRunFinished() {
     if (!run_ || !run_->done()) {
         return;
     }
     KillTimer(window_, kProgressTimer);
-    const RunOutcome outcome = run_->Finish();
+    RunOutcome outcome = run_->Finish();
     run_.reset();
     ShowProgress(-1);
     if (ending_) {
@@ -346,7 +360,33 @@ void Velmo::OnRunFinished() {
         DestroyWindow(window_);
         return;
     }
-    EndRun(*this, outcome);
+    const bool undone = std::exchange(undoing_, false);
+    if (undone || outcome.files_done > 0) {
+        undo_list_ = std::move(outcome.added);
+    }
+    UpdateUndoItem();
+    if (!undone) {
+        EndRun(*this, outcome);
+        return;
+    }
+    if (const auto text = UndoOutcomeText(outcome)) {
+        platform::ShowMessageBox(window_, *text, u"" VARNOTTA_PRODUCT_NAME);
+    }
+    LockControls(*this, false);
+}
+
+// The item's state decides, however the command comes: from the menu, its key, or a message of another program.
+void Velmo::OnUndoChosen() {
+    if ((GetMenuState(GetSystemMenu(window_, FALSE), kUndoCommand, MF_BYCOMMAND) & MF_GRAYED) != 0 ||
+        !platform::AskYesNo(window_, UndoQuestion(undo_list_.size()), u"" VARNOTTA_PRODUCT_NAME)) {
+        return;
+    }
+    LockControls(*this, true);
+    undoing_ = true;
+    StartInBackground(undo_list_.front().path,
+                      [added = undo_list_](const BackgroundRun::Report& report, std::stop_token stop) {
+                          return UndoAdded(added, report, stop);
+                      });
 }
 
 // A folder dropped from Explorer goes into the folder box as one given on the command line does; a drop
@@ -410,15 +450,37 @@ void Velmo::StartRun() {
     if (!inputs) {
         return;
     }
+    inputs->note_added = true;
     const platform::Path folder = inputs->folder;
+    StartInBackground(folder, [inputs = std::move(*inputs)](const BackgroundRun::Report& report, std::stop_token stop) {
+        return RewriteFolder(inputs, report, stop);
+    });
+}
+
+// A worker that cannot start ends the work at once, reported as a run short of threads at `where`.
+void Velmo::StartInBackground(const platform::Path& where, BackgroundRun::Work work) {
     try {
-        run_ = std::make_unique<BackgroundRun>(std::move(*inputs), window_, kRunFinished);
+        run_ = std::make_unique<BackgroundRun>(std::move(work), window_, kRunFinished);
     } catch (const std::exception&) {
-        EndRun(*this, FailedRun(0, folder, WriteProblem::OutOfResources));
+        undoing_ = false;
+        EndRun(*this, FailedRun(0, where, WriteProblem::OutOfResources));
         return;
     }
+    UpdateUndoItem();
     ShowProgress(0);
     SetTimer(window_, kProgressTimer, kProgressInterval, nullptr);
+}
+
+void Velmo::AddUndoItem() {
+    const HMENU menu = GetSystemMenu(window_, FALSE);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | MF_GRAYED, kUndoCommand, reinterpret_cast<const wchar_t*>(kUndoItem));
+}
+
+// Enabled while there is something to undo and no run or undo is working.
+void Velmo::UpdateUndoItem() {
+    const bool enabled = !undo_list_.empty() && !run_;
+    EnableMenuItem(GetSystemMenu(window_, FALSE), kUndoCommand, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 // The window goes at once; the program ends when the run has stopped, which leaves the file in hand as it was.

@@ -17,6 +17,7 @@
 // The program's one window: a folder box with Browse, the head and tail boxes, and Clear, Start and Exit.
 // It is the view the batch run reads its texts from and locks while it works. The run itself goes on a
 // worker, so the window keeps answering and shows how far the run has got in its caption and on the taskbar.
+// Its system menu can undo the last run while the program stays open, the same way.
 class Velmo final : public BatchView {
   public:
     Velmo() = default;
@@ -50,6 +51,7 @@ class Velmo final : public BatchView {
     void OnProgressTimer();
     void OnRunFinished();
     void OnDropFiles(HDROP drop);
+    void OnUndoChosen();
     void ShowGivenFolder(const std::vector<std::u16string>& paths);
 
     void Form_Load();
@@ -59,6 +61,9 @@ class Velmo final : public BatchView {
     void Command4_Click();
 
     void StartRun();
+    void StartInBackground(const platform::Path& where, BackgroundRun::Work work);
+    void AddUndoItem();
+    void UpdateUndoItem();
     void EndDuringRun();
     void ShowProgress(int percent);
 
@@ -73,8 +78,10 @@ class Velmo final : public BatchView {
     platform::UniqueFont font_;
     platform::SkinLibrary skin_;
     HWND focus_when_deactivated_ = nullptr;
-    std::unique_ptr<BackgroundRun> run_;
-    int shown_percent_ = -1;  // in the caption; -1 at rest
-    bool ending_ = false;     // the window goes as soon as the run has stopped
+    std::unique_ptr<BackgroundRun> run_;  // a run or an undo
+    bool undoing_ = false;                // run_ is an undo
+    std::vector<AddedTexts> undo_list_;   // what the last run added and no undo has taken off yet
+    int shown_percent_ = -1;              // in the caption; -1 at rest
+    bool ending_ = false;                 // the window goes as soon as the run has stopped
     TaskbarProgress taskbar_;
 };

@@ -135,7 +135,20 @@ WriteStatus HeadTailWriter::AddHeadTail(const platform::Path& path, const Progre
     if (!replaced.value()) {
         return WriteProblem::ChangedMeanwhile;
     }
+    NoteReplaced(prepared.value());
     return {};
+}
+
+// The stamp is taken right after the replacement, so that an undo takes off these bytes only from this very
+// version of the file. A file already gone again has nothing left to undo.
+void HeadTailWriter::NoteReplaced(const PreparedFile& file) {
+    if (added_ == nullptr) {
+        return;
+    }
+    if (auto stamp = platform::StampOf(file.added.path); stamp.ok()) {
+        added_->push_back(file.added);
+        added_->back().stamp = stamp.value();
+    }
 }
 
 WriteResult<PreparedFile> HeadTailWriter::Prepare(const platform::Path& path, const Progress& progress,
@@ -250,7 +263,9 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
             return WriteProblem::EncodingOverturned;
         }
     }
-    return PreparedFile{std::move(output.value()), stamp};  // the file closes here: Windows replaces no open file
+    const AddedTexts added{path, mark_length, framing->before.size(), framing->after.size()};
+    return PreparedFile{std::move(output.value()), stamp,
+                        added};  // the file closes here: Windows replaces no open file
 }
 
 WriteStatus HeadTailWriter::CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,

@@ -17,6 +17,7 @@
 struct PreparedFile {
     platform::ReplacementFile output;
     platform::FileStamp stamp;  // of the file as it was read: only that file, unchanged, is replaced
+    AddedTexts added;           // what the new content adds; its stamp is known once it is in place
 };
 
 // Rewrites text files in place as: head, CR LF, the former content byte for byte, CR LF, tail. A blank
@@ -29,6 +30,11 @@ class HeadTailWriter {
     // Writes `texts`, which must outlive the writer. A stop requested through `stop` ends the copy in hand
     // with WriteProblem::Stopped.
     explicit HeadTailWriter(const HeadTailTexts& texts, std::stop_token stop = {});
+
+    // From now on, what the writer adds to each file it replaces is appended to `added`, which must outlive it.
+    void NoteAddedIn(std::vector<AddedTexts>* added) { added_ = added; }
+    // Notes what a prepared file, just put in place by its caller, added.
+    void NoteReplaced(const PreparedFile& file);
 
     // On failure the file is left as it was.
     WriteStatus AddHeadTail(const platform::Path& path, const Progress& progress);
@@ -68,4 +74,5 @@ class HeadTailWriter {
     std::stop_token stop_;
     std::vector<char> buffer_;
     std::vector<char> scan_buffer_;
+    std::vector<AddedTexts>* added_ = nullptr;
 };

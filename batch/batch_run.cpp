@@ -49,6 +49,7 @@ WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipe
             return status;
         }
         if (replaced.ok() && replaced.value()) {
+            writer.NoteReplaced(*turn.prepared);
             progress.bytes_done = turn.prepared->stamp.size;
             report(progress);
             return {};
@@ -75,8 +76,12 @@ WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipe
 // Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
 // first failure or when asked to. Small files come prepared ahead from a PreparePipeline.
 std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& files, BatchProgress& progress,
-                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop) {
+                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop,
+                                      std::vector<AddedTexts>& added) {
     HeadTailWriter writer(inputs.texts, stop);
+    if (inputs.note_added) {
+        writer.NoteAddedIn(&added);
+    }
     progress.file_count = static_cast<std::int64_t>(files.size());
     for (const auto& file : files) {
         progress.bytes_total += file.size;
@@ -118,12 +123,6 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
     return std::nullopt;
 }
 
-void LockControls(BatchView& view, bool locked) {
-    for (const auto control : kLockedControls) {
-        view.SetEnabled(control, !locked);
-    }
-}
-
 // Start's checks of the folder path: the refusal, or the folder to scan.
 std::variant<platform::Path, Refusal> CheckFolder(std::u16string_view folder_text) {
     if (IsBlank(folder_text)) {
@@ -143,14 +142,18 @@ RunOutcome RewriteCollected(const RunInputs& inputs, const std::function<void(co
     if (!files.ok()) {
         return FailedRun(0, inputs.folder, files.error());
     }
-    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop);
+    std::vector<AddedTexts> added;
+    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop, added);
     // Once for the whole run rather than after every rename.
     const platform::Status synced = state.files_done > 0 ? platform::SyncFolder(inputs.folder) : platform::Status();
     if (failure) {
-        return FailedRun(state.files_done, failure->where, failure->problem);
+        RunOutcome failed = FailedRun(state.files_done, failure->where, failure->problem);
+        failed.added = std::move(added);
+        return failed;
     }
     RunOutcome ended;
     ended.files_done = state.files_done;
+    ended.added = std::move(added);
     if (stop.stop_requested()) {
         ended.kind = OutcomeKind::Stopped;
     } else if (files.value().empty()) {
@@ -164,6 +167,12 @@ RunOutcome RewriteCollected(const RunInputs& inputs, const std::function<void(co
 }
 
 }  // namespace
+
+void LockControls(BatchView& view, bool locked) {
+    for (const auto control : kLockedControls) {
+        view.SetEnabled(control, !locked);
+    }
+}
 
 int PercentDone(const BatchProgress& progress) {
     if (progress.bytes_total == 0) {
@@ -184,7 +193,7 @@ std::optional<RunInputs> BeginRun(BatchView& view) {
         return std::nullopt;
     }
     RunInputs inputs{std::move(std::get<platform::Path>(folder)),
-                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3))};
+                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3)), false};
     LockControls(view, true);
     return inputs;
 }

@@ -52,6 +52,7 @@ class BatchView {
 struct RunInputs {
     platform::Path folder;  // trimmed, as typed
     HeadTailTexts texts;
+    bool note_added = false;  // hand back what the run adds to each file (RunOutcome::added), for an undo
 };
 
 // The beginning of Start: reads the three texts and checks the folder path. A refusal is shown and nothing
@@ -63,6 +64,9 @@ std::optional<RunInputs> BeginRun(BatchView& view);
 // in hand as it was. Running out of memory or threads stops the run as a failure of the file in hand does.
 RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
                          std::stop_token stop = {});
+
+// Disables the five controls for work on the folder's files, or enables them again afterwards.
+void LockControls(BatchView& view, bool locked);
 
 // The end of Start: shows the outcome and unlocks the five controls.
 void EndRun(BatchView& view, const RunOutcome& outcome);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/result.h"
@@ -39,12 +40,26 @@ enum class OutcomeKind {
 
 enum class Refusal { NoPath, PathMissing };
 
+// What a run added to one file it rewrote, for taking it off again: from `head_at` on, the file starts with
+// `head_bytes` of head and ends with `tail_bytes` of tail, as long as it is still the file `stamp` describes.
+struct AddedTexts {
+    platform::Path path;
+    std::uint64_t head_at = 0;  // the length of the byte-order mark, which stays in front
+    std::uint64_t head_bytes = 0;
+    std::uint64_t tail_bytes = 0;
+    platform::FileStamp stamp{};  // of the file right after the run replaced it
+};
+
 struct RunOutcome {
     OutcomeKind kind = OutcomeKind::Completed;
     std::int64_t files_done = 0;
     Refusal refusal = Refusal::NoPath;  // for a refused run
     platform::Path where;               // for a failed or unconfirmed run: the file or folder concerned
     Problem problem;                    // for a failed or unconfirmed run: why
+    std::int64_t files_left = 0;        // for an undo: files left alone, changed or gone since the run
+    // What is still on the files, in list order, for runs that note it: after a run, what it added to each
+    // file it rewrote; after an undo, what it did not get to take off.
+    std::vector<AddedTexts> added{};
 };
 
 // A run stopped by `problem` at `where` after `files_done` files.

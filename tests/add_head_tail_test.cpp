@@ -6,24 +6,31 @@
 #include <utility>
 
 #include "batch/add_head_tail.h"
+#include "batch/undo_run.h"
 #include "tests/support/test_folder.h"
 
 namespace {
 
 // Rewrites one file holding `before` and returns what it holds afterwards, or nothing when the rewrite was
-// refused, which must leave the file as it was.
+// refused, which must leave the file as it was. Undone, a rewritten file holds `before` again.
 std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view tail, std::string_view before) {
     TestFolder folder;
     const auto path = folder.Write(u"f.txt", before);
     const HeadTailTexts texts(head, tail);
-    const auto status = HeadTailWriter(texts).AddHeadTail(path, {});
+    HeadTailWriter writer(texts);
+    std::vector<AddedTexts> added;
+    writer.NoteAddedIn(&added);
+    const auto status = writer.AddHeadTail(path, {});
     EXPECT_EQ(NamesIn(folder.path()), std::vector<std::u16string>{u"f.txt"}) << "a temporary file was left behind";
     if (!status.ok()) {
         EXPECT_EQ(std::get<WriteProblem>(status.error()), WriteProblem::Unencodable);
         EXPECT_EQ(folder.Read(u"f.txt"), before);
         return std::nullopt;
     }
-    return folder.Read(u"f.txt");
+    const std::string after = folder.Read(u"f.txt");
+    EXPECT_EQ(UndoAdded(added, [](const BatchProgress&) {}).files_done, 1);
+    EXPECT_EQ(folder.Read(u"f.txt"), before) << "not undone";
+    return after;
 }
 
 using namespace std::string_literals;

@@ -2,8 +2,9 @@
 
 #include <filesystem>
 
-#include "tests/support/fault_support.h"
+#include "batch/undo_run.h"
 #include "platform/seam.h"
+#include "tests/support/fault_support.h"
 #include "tests/support/test_folder.h"
 
 namespace {
@@ -109,6 +110,48 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
     EXPECT_EQ(ReadBytes(file), "abc");
     EXPECT_EQ(NamesIn(starved), (std::vector<std::u16string>{u"a.txt", u"b.txt", u"c.txt"}));
     EXPECT_EQ(ReadBytes(starved / u"a.txt"), "abc");
+}
+
+// An undo takes off the last run's layer from each file still as that run left it; a file changed or gone since
+// is left alone and counted. A failure stops it at that file, which stays to be undone with those after it.
+TEST(UndoAdded, TakesOffTheLastRunOnlyFromFilesAsItLeftThem) {
+    TestFolder folder;
+    const auto keep = [](const std::filesystem::path&) {};
+    const struct {
+        std::u16string name;
+        std::function<void(const std::filesystem::path&)> after_runs;
+        std::optional<std::string> after_undo;  // nothing: gone
+    } cases[] = {
+        {u"a.txt", keep, "H\r\nabc\r\nT"},
+        {u"b.txt", [](const auto& path) { WriteBytes(path, "changed, and longer"); }, "changed, and longer"},
+        {u"c.txt", [](const auto& path) { std::filesystem::remove(path); }, std::nullopt},
+    };
+    for (const auto& row : cases) {
+        folder.Write(row.name, "abc");
+    }
+    const RunInputs inputs{folder.path(), HeadTailTexts(u"H", u"T"), true};
+    RewriteFolder(inputs, [](const auto&) {});
+    const auto last = RewriteFolder(inputs, [](const auto&) {});
+    ASSERT_EQ(last.added.size(), std::size(cases));
+    for (const auto& row : cases) {
+        row.after_runs(folder / row.name);
+    }
+    const auto undone = UndoAdded(last.added, [](const auto&) {});
+    EXPECT_EQ(std::tuple(undone.kind, undone.files_done, undone.files_left, undone.added.size()),
+              std::tuple(OutcomeKind::Completed, 1, 2, 0u));
+    for (const auto& row : cases) {
+        SCOPED_TRACE(testing::PrintToString(platform::Path(row.name).string()));
+        const auto path = folder / row.name;
+        EXPECT_EQ(std::filesystem::exists(path) ? std::optional(ReadBytes(path)) : std::nullopt, row.after_undo);
+    }
+
+    auto failing = RewriteFolder(inputs, [](const auto&) {}).added;
+    ASSERT_EQ(failing.size(), 2u);
+    std::filesystem::permissions(failing[1].path, std::filesystem::perms::owner_read);  // read-only: cannot be replaced
+    failing[1].stamp = platform::StampOf(failing[1].path).value();
+    const auto failed = UndoAdded(failing, [](const auto&) {});
+    EXPECT_EQ(std::tuple(failed.kind, failed.files_done, failed.where, failed.added.size()),
+              std::tuple(OutcomeKind::Failed, 1, failing[1].path, failing.size() - 1));
 }
 
 }  // namespace

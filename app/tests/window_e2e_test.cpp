@@ -219,16 +219,17 @@ std::wstring SystemText(DWORD code) {
     return result.erase(result.find_last_not_of(L"\r\n ") + 1);
 }
 
-// Waits for a message box and checks that it is the program's plain one: its title, one OK button, no icon.
-std::wstring MessageBoxText(HWND box) {
+// Waits for a message box and checks that it is the program's plain one: its title, the buttons `buttons` (OK
+// unless told), no icon.
+std::wstring MessageBoxText(HWND box, const std::vector<int>& buttons = {IDOK}) {
     if (box == nullptr) {
         ADD_FAILURE() << "no message box appeared";
         return {};
     }
     EXPECT_EQ(TextOf(box), L"Varnotta");
-    int buttons = 0;
+    std::size_t shown = 0;
     for (const HWND child : ChildrenOf(box)) {
-        buttons += ClassOf(child) == L"Button" && IsWindowVisible(child);
+        shown += ClassOf(child) == L"Button" && IsWindowVisible(child);
         const LONG style = GetWindowLongW(child, GWL_STYLE);
         if (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
             DWORD_PTR icon = 0;
@@ -236,8 +237,10 @@ std::wstring MessageBoxText(HWND box) {
             EXPECT_EQ(icon, 0u) << "the box shows an icon";
         }
     }
-    EXPECT_EQ(buttons, 1);
-    EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+    EXPECT_EQ(shown, buttons.size());
+    for (const int button : buttons) {
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(box, button))) << "no button " << button;
+    }
     const HWND text = GetDlgItem(box, 0xFFFF);
     return text != nullptr ? TextOf(text) : L"<no text>";
 }
@@ -261,8 +264,9 @@ void DropOn(HWND window, const std::vector<std::wstring>& paths) {
     PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
 
-void PressOk(HWND box) {
-    Click(GetDlgItem(box, IDOK));
+void PressOk(HWND box, int button = IDOK) {
+    EXPECT_NE(box, nullptr) << "no box to answer";
+    Click(GetDlgItem(box, button));
     EXPECT_TRUE(WaitToClose(box));
 }
 
@@ -733,6 +737,69 @@ TEST(Window, AFolderGivenOnTheCommandLineOrDroppedFillsTheFolderBox) {
         }
         EXPECT_TRUE(WaitUntil([&] { return TextOf(program.text1) == row.expected; }, 3s)) << TextOf(program.text1);
     }
+}
+
+// The system menu's undo, chosen as a user does with the keys (Alt+Space, U), asks first, then takes the last
+// run's head and tail off the files still as that run left them; its item is enabled only while there is
+// something to undo.
+TEST(Window, UndoTakesTheLastRunOffTheFilesUnchangedSince) {
+    const std::wstring folder = NewFolder(L"撤销");
+    const std::map<std::wstring, std::string> before{
+        {L"a.txt", "abc"}, {L"b.txt", "\xEF\xBB\xBFx"}, {L"c.txt", std::string("\xFF\xFEy\0", 4)}, {L"d.txt", ""}};
+    const auto contents = [&] {
+        std::map<std::wstring, std::string> now;
+        for (const auto& [name, bytes] : before) {
+            now[name] = ReadFileBytes(folder + L"\\" + name);
+        }
+        return now;
+    };
+    for (const auto& [name, bytes] : before) {
+        WriteFileBytes(folder + L"\\" + name, bytes);
+    }
+    const Program program;
+    SetTextOf(program.text1, folder + L"\\");
+    SetTextOf(program.text2, L"头");
+    SetTextOf(program.text3, L"尾");
+    const auto run = [&] {
+        Click(program.command3);
+        PressOk(program.WaitForModal());
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.command3) != FALSE; }));
+    };
+    const auto choose_undo = [&] {
+        PostMessageW(program.window, WM_SYSCOMMAND, SC_KEYMENU, L' ');
+        EXPECT_TRUE(WaitUntil([] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; }, 3s))
+            << "the system menu did not open";
+        PostMessageW(program.window, WM_CHAR, L'u', 1);
+        return program.WaitForModal(3s);
+    };
+    const auto undo = [&](const std::wstring& done) {
+        const HWND question = choose_undo();
+        EXPECT_EQ(MessageBoxText(question, {IDYES, IDNO}), L"将去掉上次添加到 4 个文件中的头部和尾部内容。是否继续？");
+        PressOk(question, IDYES);
+        const HWND box = program.WaitForModal();
+        EXPECT_EQ(MessageBoxText(box), done);
+        ExpectEnabled(program.Locked(), false);
+        PressOk(box);
+    };
+    EXPECT_EQ(choose_undo(), nullptr) << "enabled before a run";
+    run();
+    const auto once = contents();
+    EXPECT_EQ(once.at(L"a.txt"), Encode(L"头\r\nabc\r\n尾"));
+    PressOk(choose_undo(), IDNO);
+    EXPECT_EQ(program.WaitForModal(1s), nullptr);
+    EXPECT_EQ(contents(), once) << "No changed the files";
+    undo(L"撤销完成！");
+    EXPECT_EQ(contents(), before);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.command3) != FALSE; }));
+    EXPECT_EQ(choose_undo(), nullptr) << "enabled after an undo";
+
+    run();
+    run();
+    WriteFileBytes(folder + L"\\d.txt", "changed");
+    undo(L"撤销完成！其中 1 个文件在上次添加后已改动，未处理。");
+    auto expected = once;
+    expected[L"d.txt"] = "changed";
+    EXPECT_EQ(contents(), expected);
 }
 
 // Exit opens the maker's page and ends the program; the close box ends it without opening anything.

@@ -81,6 +81,11 @@ void ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view ti
     MessageBoxW(owner, Wide(text_z), Wide(title_z), MB_OK);
 }
 
+bool AskYesNo(HWND owner, std::u16string_view text, std::u16string_view title) {
+    const std::u16string text_z(text), title_z(title);
+    return MessageBoxW(owner, Wide(text_z), Wide(title_z), MB_YESNO) == IDYES;
+}
+
 std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view title, std::u16string_view start_folder) {
     const std::u16string title_z(title);
     const NamedEntry start = LookUpEntry(start_folder);

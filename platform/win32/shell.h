@@ -18,6 +18,9 @@ namespace platform {
 // A modal box owned by `owner` with one OK button and no icon.
 void ShowMessageBox(HWND owner, std::u16string_view text, std::u16string_view title);
 
+// A modal box owned by `owner` with the buttons Yes and No and no icon: true when Yes was chosen.
+bool AskYesNo(HWND owner, std::u16string_view text, std::u16string_view title);
+
 // The shell's folder browser, owned by `owner`, offering file-system folders only and opening at
 // `start_folder` when that is an existing folder. Nothing when the user cancels or the chosen item has no
 // file-system path.

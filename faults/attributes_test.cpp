@@ -41,24 +41,30 @@ std::string StateOf(const fs::path& path) {
     return "attributes " + std::to_string(GetFileAttributesW(path.c_str()));
 }
 
-// Only reparse points that name another file are links; the others hold the file's own data.
+// Only reparse points that name another file are links; the others hold the file's own data, and a file
+// with such a reparse point is as plain as any.
 TEST(Attributes, ReparsePointsAreLinksOnlyWhenTheyStandForAnotherFile) {
     const struct {
         DWORD attributes;
         DWORD tag;
         bool link;
+        bool plain_file;
     } cases[] = {
-        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_SYMLINK, true},
-        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_MOUNT_POINT, true},
-        {FILE_ATTRIBUTE_REPARSE_POINT, 0xA000001B /* an app execution alias */, true},
-        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_DEDUP, false},
-        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_WOF, false},
-        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_CLOUD_1, false},
-        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_SPARSE_FILE, IO_REPARSE_TAG_HSM, false},
-        {FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_SYMLINK, false},  // no reparse point: the tag field means nothing
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_SYMLINK, true, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_MOUNT_POINT, true, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT, 0xA000001B /* an app execution alias */, true, false},
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_DEDUP, false, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_WOF, false, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_CLOUD_1, false, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_SPARSE_FILE, IO_REPARSE_TAG_HSM, false, true},
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, IO_REPARSE_TAG_CLOUD_1, false, false},
+        {FILE_ATTRIBUTE_DIRECTORY, 0, false, false},
+        {FILE_ATTRIBUTE_ARCHIVE, IO_REPARSE_TAG_SYMLINK, false, true},  // no reparse point: the tag means nothing
     };
     for (const auto& row : cases) {
-        EXPECT_EQ(platform::IsLink(row.attributes, row.tag), row.link) << std::hex << row.tag;
+        SCOPED_TRACE(testing::Message() << std::hex << row.attributes << " " << row.tag);
+        EXPECT_EQ(platform::IsLink(row.attributes, row.tag), row.link);
+        EXPECT_EQ(platform::IsPlainFile(row.attributes, row.tag), row.plain_file);
     }
 }
 #else

@@ -31,9 +31,10 @@ constexpr std::u16string_view kAnyReason = u"(the system's)";
 constexpr std::u16string_view kNoMessage = u"(none: stopped by the user)";
 constexpr std::u16string_view kUnflushed = u"(all done, the folder's flush failed)";
 
-// A folder of 40 small files holding "small" and "victim.txt" holding the pattern, and one elsewhere for the
+// A folder of 40 small files holding "small" and the victim holding the pattern, and one elsewhere for the
 // other program. Which of the small files the run visits before the victim depends on the listing order,
-// which the run's reports tell; those after it are prepared ahead while the victim is copied.
+// which the run's reports tell; those after it are prepared ahead while the victim is copied. Where the
+// listing is sorted by name (Wine), the victim's name puts it halfway.
 struct RaceFolder {
     RaceFolder() {
         for (char16_t i = 0; i < 40; ++i) {
@@ -46,7 +47,7 @@ struct RaceFolder {
     TestFolder folder;
     TestFolder elsewhere;
     std::vector<fs::path> small;
-    fs::path victim = folder / u"victim.txt";
+    fs::path victim = folder / u"sc-victim.txt";
     std::vector<fs::path> visited;  // files in the order of the run's reports
     std::jthread holder;            // lets go of the file it holds when it ends
     std::stop_source stopper;       // the user's Exit
@@ -105,16 +106,20 @@ auto ReplaceBy(std::string content) {
 // The victim opened for `milliseconds` without sharing, as virus scanners and indexers do; Windows checks
 // the sharing of every open the same way, whichever process holds it. While the run reads the file, only a
 // holder that lets it read can open it; that one still blocks the replacement, which needs the right to
-// delete the old file.
-auto Hold(int milliseconds, DWORD sharing) {
+// delete the old file. A holder that appends opens the file as C's fopen("a") does and writes as it lets go.
+auto Hold(int milliseconds, DWORD sharing, std::string appended = "") {
     return [=](RaceFolder& race) {
-        const HANDLE held = CreateFileW(race.victim.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+        const HANDLE held = CreateFileW(race.victim.c_str(), appended.empty() ? GENERIC_READ : FILE_APPEND_DATA,
+                                        sharing, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE) << "the holder could not take the file";
         race.holder = std::jthread([=](std::stop_token stop) {
             std::mutex mutex;
             std::unique_lock lock(mutex);
             std::condition_variable_any().wait_for(lock, stop, std::chrono::milliseconds(milliseconds),
                                                    [] { return false; });
+            DWORD written = 0;
+            EXPECT_TRUE(appended.empty() ||
+                        WriteFile(held, appended.data(), DWORD(appended.size()), &written, nullptr));
             CloseHandle(held);
         });
     };
@@ -188,6 +193,9 @@ const Race kRaces[] = {
     {"taken for 0.5 s while copied: waited out", kMiB, Hold(500, FILE_SHARE_READ), u"", kNew},
     {"held for 10 s from before its turn", 0, Hold(10000, 0), kAnyReason, kOld},
     {"taken for 10 s while copied", kMiB, Hold(10000, FILE_SHARE_READ), kAnyReason, kOld},
+    {"held as fopen(\"a\") does while copied, a line appended as it lets go within the wait: the line is kept", kMiB,
+     Hold(500, FILE_SHARE_READ | FILE_SHARE_WRITE, "appended"), messages::kChangedMeanwhile,
+     Content{"", kSize, "appended"}},
 #else
     {"replaced while copied: the other program's file is kept", 2 * kMiB, ReplaceBy("other"),
      messages::kChangedMeanwhile, Content{"other"}},
@@ -251,7 +259,7 @@ TEST(Races, TheOtherProgramsFileIsKeptAndNoCopyIsTorn) {
         if (race_case.victim) {
             EXPECT_TRUE(
                 HoldsPattern(race.victim, race_case.victim->before, race_case.victim->size, race_case.victim->after));
-            names.push_back(u"victim.txt");
+            names.push_back(race.victim.filename().u16string());
         } else {
             EXPECT_FALSE(fs::exists(fs::symlink_status(race.victim)));
         }

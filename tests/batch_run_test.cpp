@@ -51,7 +51,8 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
     const auto hidden = folder / u"hidden";
     const auto none = folder / u"none";
     const auto starved = folder / u"starved";  // no worker can start there
-    for (const auto& sub : {typical, names, hidden, none, starved}) {
+    const auto devices = folder / u"devices";  // names Windows takes for devices unless they come verbatim
+    for (const auto& sub : {typical, names, hidden, none, starved, devices}) {
         std::filesystem::create_directory(sub);
     }
     for (const auto name : {u"a.txt", u"b.txt", u"c.txt"}) {
@@ -62,6 +63,12 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
     WriteBytes(names / u"\U0001F600.txt", "abc");
     MakeHidden(folder.Write(u"hidden/.hidden.txt", "abc"));
     WriteBytes(none / u"notes.md", "x");
+    const std::filesystem::path verbatim =  // only a \\?\ path reaches such a file on Windows
+        (std::filesystem::path::preferred_separator == '\\' ? u"\\\\?\\" : u"") + devices.u16string();
+    const std::u16string device_names[] = {u"nul.txt", u"com1.txt", u"lpt9.a.txt"};
+    for (const auto& name : device_names) {
+        WriteBytes(verbatim / name, "abc");
+    }
     const auto file = folder.Write(u"plain.txt", "abc");
     std::filesystem::create_directory(folder / u"wild-folder");
 
@@ -81,6 +88,7 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
         {none.u16string() + u"/", kLock + kUnlock},  // no text file: no message at all
         {hidden.u16string(), done},                  // collected, but left alone
         {names.u16string(), done},
+        {devices.u16string(), done},
         {u"  " + typical.u16string() + u"  ", done},
         {typical.u16string(), done},  // a second run adds the head and tail a second time
         {file.u16string(), stopped},
@@ -106,6 +114,10 @@ TEST(RunBatch, MessagesAndLockingFollowThePath) {
     EXPECT_EQ(ReadBytes(typical / u"a.txt"), "H\r\nH\r\nabc\r\nT\r\nT");
     EXPECT_EQ(ReadBytes(names / u"\u0E01\u0E02.txt"), "H\r\nabc\r\nT");
     EXPECT_EQ(ReadBytes(names / u"\U0001F600.txt"), "H\r\nabc\r\nT");
+    for (const auto& name : device_names) {
+        EXPECT_EQ(ReadBytes(verbatim / name), "H\r\nabc\r\nT");
+        std::filesystem::remove(verbatim / name);  // removing the test folder would reach for a device instead
+    }
     EXPECT_EQ(ReadBytes(hidden / u".hidden.txt"), "abc");
     EXPECT_EQ(ReadBytes(file), "abc");
     EXPECT_EQ(NamesIn(starved), (std::vector<std::u16string>{u"a.txt", u"b.txt", u"c.txt"}));

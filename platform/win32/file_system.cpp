@@ -27,8 +27,7 @@ constexpr DWORD kNoSuchEntry[] = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND};
 constexpr std::size_t kFolderTooLongForReplaceFile = MAX_PATH - 14;
 
 bool IsTransientSharingError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 std::atomic<bool> waits_abandoned{false};
@@ -46,10 +45,6 @@ DWORD RetryWhileShared(Attempt&& attempt) {
         }
         Sleep(kSharingRetryPause);
     }
-}
-
-DWORD ErrorUnless(BOOL succeeded) {
-    return succeeded ? ERROR_SUCCESS : GetLastError();
 }
 
 bool IsNoSuchEntry(DWORD error) {
@@ -94,6 +89,17 @@ void Close(std::intptr_t handle) {
     Own(ToHandle(handle));
 }
 
+// Waits while another program has the file open without sharing its deletion, as C's fopen and most editors
+// do, which blocks its replacement. An open that asks for nothing else waits, not failing replacements: those
+// would leave Wine's empty "rf" files behind, and the file's stamp is only worth checking once it is free.
+DWORD WaitUntilReplaceable(const std::wstring& path) {
+    return RetryWhileShared([&] {
+        const auto probe = Own(CreateFileW(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return probe ? ERROR_SUCCESS : GetLastError();
+    });
+}
+
 // In a folder whose path ReplaceFileW cannot take, one rename puts the new file in place instead. It keeps
 // what matters: the original untouched until then, its attributes and its creation time, which the new file
 // takes when it is flushed.
@@ -101,8 +107,9 @@ bool ReplacedByRename(const std::wstring& target) {
     return ParentFolder(target).size() - 1 >= kFolderTooLongForReplaceFile;  // less its final separator
 }
 
-// The stamp of the file behind `handle`; `info` receives the rest of what the system says of it.
-Result<FileStamp> StampOfHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+// The stamp of the file behind `handle`.
+Result<FileStamp> StampOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info;
     FILE_BASIC_INFO times;
     if (!GetFileInformationByHandle(handle, &info) ||
         !GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
@@ -167,7 +174,7 @@ Result<Path> FindFirstEntry(const Path& pattern, unsigned mask) {
 
 // Windows names cannot hold "*" or "?", so the lookup of a collected name never acts as a pattern.
 Result<bool> IsNormalFile(const Path& path) {
-    auto found = FindMatching(SystemPath(path), kNormalEntries);
+    auto found = FindMatching(SystemPathOfEntry(path), kNormalEntries);
     if (!found.ok()) {
         return found.error();
     }
@@ -201,28 +208,31 @@ Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
 
 Result<FileStamp> StampOf(const Path& path) {
     UniqueKernelHandle file;
-    if (const DWORD error = OpenEntry(SystemPath(path), FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS, file)) {
+    if (const DWORD error =
+            OpenEntry(SystemPathOfEntry(path), FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS, file)) {
         return SystemError(error);
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    return StampOfHandle(file.get(), info);
+    return StampOfHandle(file.get());
 }
 
 Result<InputFile> InputFile::Open(const Path& path) {
-    const std::wstring system_path = SystemPath(path);
+    const std::wstring system_path = SystemPathOfEntry(path);
     UniqueKernelHandle file;
     const DWORD error =
         RetryWhileShared([&] { return OpenEntry(system_path, GENERIC_READ, FILE_FLAG_SEQUENTIAL_SCAN, file); });
     if (error != ERROR_SUCCESS) {
         return SystemError(error);
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    const auto stamp = StampOfHandle(file.get(), info);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        return LastError();
+    }
+    if (!IsPlainFile(tag.FileAttributes, tag.ReparseTag)) {
+        return SystemError(ERROR_ACCESS_DENIED);
+    }
+    const auto stamp = StampOfHandle(file.get());
     if (!stamp.ok()) {
         return stamp.error();
-    }
-    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-        return SystemError(ERROR_ACCESS_DENIED);  // a folder or a link: not a plain file
     }
     return InputFile(reinterpret_cast<std::intptr_t>(file.release()), stamp.value());
 }
@@ -268,7 +278,7 @@ Result<ReplacementFile> ReplacementFile::CreateFor(const Path& target, const Inp
     for (;;) {
         std::wstring temporary = folder + L"~varnotta-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                  std::to_wstring(counter++) + L".tmp";
-        HANDLE handle = CreateFileW(SystemPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        HANDLE handle = CreateFileW(SystemPathOfEntry(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS) {
@@ -297,7 +307,7 @@ ReplacementFile::~ReplacementFile() {
 void ReplacementFile::Discard() {
     Close(std::exchange(handle_, 0));
     if (!settled_) {
-        DeleteFileW(SystemPath(temporary_).c_str());
+        DeleteFileW(SystemPathOfEntry(temporary_).c_str());
         settled_ = true;
     }
 }
@@ -320,7 +330,7 @@ Result<std::optional<std::uint64_t>> ReplacementFile::CopyFrom(const InputFile&,
 }
 
 Status ReplacementFile::Flush() {
-    const std::wstring target = SystemPath(target_);
+    const std::wstring target = SystemPathOfEntry(target_);
     const auto file = Own(ToHandle(std::exchange(handle_, 0)));
     if (ReplacedByRename(target)) {
         WIN32_FILE_ATTRIBUTE_DATA original;
@@ -342,20 +352,14 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
             return flushed.error();
         }
     }
-    const std::wstring target = SystemPath(target_);
-    const std::wstring temporary = SystemPath(temporary_);
-    const bool by_rename = ReplacedByRename(target);
+    const std::wstring target = SystemPathOfEntry(target_);
+    const std::wstring temporary = SystemPathOfEntry(temporary_);
+    if (const DWORD error = WaitUntilReplaceable(target)) {
+        return SystemError(error);
+    }
     WIN32_FILE_ATTRIBUTE_DATA original;
     if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &original)) {
         return LastError();
-    }
-    // The stamp's change time moves with every change of the attributes too, so those read above still hold.
-    const auto now = StampOf(target_);
-    if (!now.ok()) {
-        return now.error();
-    }
-    if (now.value() != expected) {
-        return false;
     }
     // Windows merges the old file's attributes into the new one, Wine does not: give them over first.
     constexpr DWORD kKept =
@@ -364,27 +368,28 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     if (!SetFileAttributesW(temporary.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) {
         return LastError();
     }
-    if (by_rename) {
-        const DWORD error = RetryWhileShared([&] {
-            return ErrorUnless(
-                MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-        });
-        if (error != ERROR_SUCCESS) {
-            return SystemError(error);  // the original is still in place; the temporary goes
+    // As late as can be: what another program writes from here on until the call below is lost. The stamp's
+    // change time moves with every change of the attributes too, so those read above still hold.
+    const auto now = StampOf(target_);
+    if (!now.ok()) {
+        return now.error();
+    }
+    if (now.value() != expected) {
+        return false;
+    }
+    if (ReplacedByRename(target)) {
+        if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return LastError();  // the original is still in place; the temporary goes
         }
         settled_ = true;
         return true;
     }
-    const DWORD error = RetryWhileShared([&] {
-        return ErrorUnless(ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                        nullptr, nullptr));
-    });
-    if (error == ERROR_SUCCESS) {
+    if (ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
         settled_ = true;
         return true;
     }
-    if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-        return SystemError(error);  // the original is still in place; the temporary goes
+    if (GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+        return LastError();  // the original is still in place; the temporary goes
     }
     // The original is gone and the new content lives only in the temporary file: never delete it.
     settled_ = true;

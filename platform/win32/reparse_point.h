@@ -11,4 +11,9 @@ inline bool IsLink(DWORD attributes, DWORD reparse_tag) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsReparseTagNameSurrogate(reparse_tag);
 }
 
+// Whether an opened entry is a file with data of its own: neither a folder nor a link.
+inline bool IsPlainFile(DWORD attributes, DWORD reparse_tag) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !IsLink(attributes, reparse_tag);
+}
+
 }  // namespace platform

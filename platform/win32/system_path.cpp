@@ -41,4 +41,13 @@ std::wstring SystemPath(const Path& path) {
     return std::wstring(kLocalPrefix) + full;
 }
 
+std::wstring SystemPathOfEntry(const Path& path) {
+    const std::wstring& text = path.native();
+    const auto separator = text.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) {
+        return SystemPath(L".\\") + text;
+    }
+    return SystemPath(text.substr(0, separator + 1)) + text.substr(separator + 1);
+}
+
 }  // namespace platform

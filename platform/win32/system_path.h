@@ -15,4 +15,9 @@ std::wstring FullPath(const std::wstring& path);
 // given the \\?\ prefix, \\?\UNC\ for a network path. A path that has a prefix already is left alone.
 std::wstring SystemPath(const Path& path);
 
+// `path`, a folder followed by the name of an entry as the folder's listing gave it, in the same form: the
+// folder made full as above, the name kept verbatim. The system's rules for names typed by a user would
+// take "nul.txt" or "com1.txt" for a device; such files exist all the same.
+std::wstring SystemPathOfEntry(const Path& path);
+
 }  // namespace platform

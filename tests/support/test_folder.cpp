@@ -38,11 +38,12 @@ bool UnderWine() {
 #endif
 }
 
-std::vector<std::u16string> NamesIn(const std::filesystem::path& folder) {
+std::vector<std::u16string> NamesIn(const std::filesystem::path& folder, bool after_kill) {
     std::vector<std::u16string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const auto name = entry.path().filename().u16string();
-        if (!UnderWine() || !name.starts_with(u"rf") || !name.ends_with(u".tmp") || entry.file_size() != 0) {
+        if (!after_kill || !UnderWine() || !name.starts_with(u"rf") || !name.ends_with(u".tmp") ||
+            entry.file_size() != 0) {
             names.push_back(name);
         }
     }

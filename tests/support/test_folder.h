@@ -10,14 +10,12 @@ void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 
 // True when the Windows build runs under Wine, whose ReplaceFileW is not one step: it moves the old file
 // aside (to an empty "rf<hex>.tmp" it creates first) and deletes it before it moves the new file in. A
-// kill between the two leaves the new content only in the temporary file, and a failed call leaves the
-// empty "rf" file behind.
+// kill between the two leaves the new content only in the temporary file.
 bool UnderWine();
 
-// The names of all entries in `folder`, sorted, less the empty "rf<hex>.tmp" files that Wine's ReplaceFileW
-// leaves behind when it fails or is killed, which hold nothing of the user's. Temporary files of ours left
-// behind would show here.
-std::vector<std::u16string> NamesIn(const std::filesystem::path& folder);
+// The names of all entries in `folder`, sorted: temporary files left behind show here. Only after a kill may
+// the empty "rf<hex>.tmp" that Wine's ReplaceFileW creates first be passed over: it holds nothing of the user's.
+std::vector<std::u16string> NamesIn(const std::filesystem::path& folder, bool after_kill = false);
 
 // Hides the file, an attribute that tests set up and the program itself only reads. Where hidden means a name
 // starting with ".", the name must already start with one.

@@ -29,22 +29,34 @@ bool MayLackRoomForAhead(const WriteStatus& status, const std::optional<PrepareP
     return error && platform::IsOutOfSpace(*error) && error->kept_copy.empty();
 }
 
+// Whether a file found ahead to need no change is still the very file that was read then.
+bool StillAsRead(const platform::Path& path, const platform::FileStamp& stamp) {
+    const auto now = platform::StampOf(path);
+    return now.ok() && now.value() == stamp;
+}
+
 // Rewrites a normal file at its turn: puts its prepared copy in place, or rewrites it here, alone, as a run
 // without the pipeline would, when nothing was prepared, when its preparation failed, when it changed since
-// it was read ahead, or when the disk is full.
-WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead, HeadTailWriter& writer,
-                          const platform::FolderEntry& file, BatchProgress& progress,
-                          const std::function<void(const BatchProgress&)>& report) {
+// it was read ahead, or when the disk is full. A file found ahead to need no change is left as it is.
+WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead,
+                                    HeadTailWriter& writer, const platform::FolderEntry& file, BatchProgress& progress,
+                                    const std::function<void(const BatchProgress&)>& report) {
+    if (turn.prepared && !turn.prepared->output) {
+        if (StillAsRead(file.path, turn.prepared->stamp)) {
+            return FileFate::LeftAsItWas;
+        }
+        turn.prepared.reset();  // it changed since: its turn reads it again
+    }
     if (turn.prepared) {
-        const auto replaced = turn.prepared->output.Replace(turn.prepared->stamp);
+        const auto replaced = turn.prepared->output->Replace(turn.prepared->stamp);
         const WriteStatus status = replaced.ok() ? WriteStatus() : WriteStatus(replaced.error());
         if (!replaced.ok() && !MayLackRoomForAhead(status, ahead)) {
-            return status;
+            return status.error();
         }
         if (replaced.ok() && replaced.value()) {
             progress.bytes_done = turn.prepared->stamp.size;
             report(progress);
-            return {};
+            return FileFate::Rewritten;
         }
         turn.failed = true;
     }
@@ -57,19 +69,21 @@ WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipe
             report(progress);
         });
     };
-    auto status = rewrite();
-    if (MayLackRoomForAhead(status, ahead)) {
+    auto rewritten = rewrite();
+    if (!rewritten.ok() && MayLackRoomForAhead(rewritten.error(), ahead)) {
         ahead.reset();
-        status = rewrite();
+        rewritten = rewrite();
     }
-    return status;
+    return rewritten;
 }
 
 // Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
 // first failure or when asked to. Small files come prepared ahead from a PreparePipeline.
 std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& files, BatchProgress& progress,
-                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop) {
-    HeadTailWriter writer(inputs.texts, stop);
+                                      RunOutcome& counts, const std::function<void(const BatchProgress&)>& report,
+                                      std::stop_token stop) {
+    const HeadTailEdit edit(inputs.mode, inputs.texts, inputs.old_texts);
+    HeadTailWriter writer(edit, stop);
     progress.file_count = static_cast<std::int64_t>(files.size());
     for (const auto& file : files) {
         progress.bytes_total += file.size;
@@ -78,7 +92,7 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
     for (std::size_t index = 0; index < files.size(); ++index) {
         const auto& file = files[index];
         if (!ahead) {
-            ahead.emplace(inputs.texts, inputs.folder, files, index, stop);
+            ahead.emplace(edit, inputs.folder, files, index, stop);
         }
         auto turn = ahead->Take(index);
         if (stop.stop_requested()) {
@@ -96,12 +110,18 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
             if (stop.stop_requested()) {
                 return std::nullopt;
             }
-            const auto status = RewriteAtTurn(turn, ahead, writer, file, progress, report);
-            if (!status.ok()) {
-                return stop.stop_requested() ? std::nullopt : std::optional(RunFailure{file.path, status.error()});
+            const auto fate = RewriteAtTurn(turn, ahead, writer, file, progress, report);
+            if (!fate.ok()) {
+                return stop.stop_requested() ? std::nullopt : std::optional(RunFailure{file.path, fate.error()});
             }
-            ++progress.files_done;
-        }  // otherwise gone, hidden, system, or no longer a plain file: skipped without a word
+            if (fate.value() == FileFate::Rewritten) {
+                ++progress.files_done;
+            } else {
+                ++counts.files_left;
+            }
+        } else {
+            ++counts.files_passed_over;  // gone, hidden, system, or no longer a plain file: without a word
+        }
         progress.bytes_before += file.size;
     }
     return std::nullopt;
@@ -113,8 +133,9 @@ void LockControls(BatchView& view, bool locked) {
     }
 }
 
-// Start's checks of the folder path: the refusal, or the folder to scan.
-std::variant<platform::Path, Refusal> CheckFolder(std::u16string_view folder_text) {
+}  // namespace
+
+std::variant<platform::Path, Refusal> FolderToRun(std::u16string_view folder_text) {
     if (IsBlank(folder_text)) {
         return Refusal::NoPath;
     }
@@ -124,8 +145,6 @@ std::variant<platform::Path, Refusal> CheckFolder(std::u16string_view folder_tex
     }
     return *folder;
 }
-
-}  // namespace
 
 int PercentDone(const BatchProgress& progress) {
     if (progress.bytes_total == 0) {
@@ -137,7 +156,7 @@ int PercentDone(const BatchProgress& progress) {
 }
 
 std::optional<RunInputs> BeginRun(BatchView& view) {
-    auto folder = CheckFolder(view.ReadText(BatchText::Text1));
+    auto folder = FolderToRun(view.ReadText(BatchText::Text1));
     if (const auto* refusal = std::get_if<Refusal>(&folder)) {
         RunOutcome refused;
         refused.kind = OutcomeKind::Refused;
@@ -158,21 +177,21 @@ RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const
         return RunOutcome{.kind = OutcomeKind::Failed, .where = inputs.folder, .problem = files.error()};
     }
     BatchProgress state;
-    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop);
+    RunOutcome ended;
+    const auto failure = RewriteEach(inputs, files.value(), state, ended, progress, stop);
     if (state.files_done > 0) {
         platform::SyncFolder(inputs.folder);  // once for the whole run rather than after every rename
     }
+    ended.files_done = state.files_done;
     if (failure) {
-        return RunOutcome{.kind = OutcomeKind::Failed,
-                          .files_done = state.files_done,
-                          .where = failure->where,
-                          .problem = failure->problem};
+        ended.kind = OutcomeKind::Failed;
+        ended.where = failure->where;
+        ended.problem = failure->problem;
+        return ended;
     }
-    RunOutcome ended;
     ended.kind = stop.stop_requested()   ? OutcomeKind::Stopped
                  : files.value().empty() ? OutcomeKind::NothingToDo
                                          : OutcomeKind::Completed;
-    ended.files_done = state.files_done;
     return ended;
 }
 

@@ -39,11 +39,16 @@ enum class Refusal { NoPath, PathMissing };
 
 struct RunOutcome {
     OutcomeKind kind = OutcomeKind::Completed;
-    std::int64_t files_done = 0;
-    Refusal refusal = Refusal::NoPath;  // for a refused run
-    platform::Path where;               // for a failed run: the file or folder it stopped at
-    Problem problem;                    // for a failed run: why
+    std::int64_t files_done = 0;         // rewritten
+    std::int64_t files_left = 0;         // left as they were: the run's edit would not change them
+    std::int64_t files_passed_over = 0;  // no longer normal files at their turn
+    Refusal refusal = Refusal::NoPath;   // for a refused run
+    platform::Path where;                // for a failed run: the file or folder it stopped at
+    Problem problem;                     // for a failed run: why
 };
+
+// Why the writer could not rewrite a file, as the failure report says it.
+std::u16string ProblemText(const Problem& problem);
 
 // The text the window shows for the outcome: a refusal, "任务完成！" or the report of a failure; nothing for
 // a run with nothing to do or one that was stopped.

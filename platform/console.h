@@ -19,7 +19,8 @@ bool IsTerminal(ConsoleStream stream);
 // ends a line; it becomes the platform's line end.
 void WriteConsoleText(ConsoleStream stream, std::u16string_view text);
 
-// The whole content of a small file, such as a text given on the command line by file name.
-Result<std::string> ReadWholeFile(const Path& path);
+// The whole content of a small file, such as a text given on the command line by file name, read to its end
+// (a pipe too) but never past `most` bytes: a longer content stops the read at `most` + 1 bytes.
+Result<std::string> ReadWholeFile(const Path& path, std::size_t most);
 
 }  // namespace platform

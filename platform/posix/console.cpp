@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -55,7 +56,7 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
     }
 }
 
-Result<std::string> ReadWholeFile(const Path& path) {
+Result<std::string> ReadWholeFile(const Path& path, std::size_t most) {
     const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
         return SystemError(errno);
@@ -63,17 +64,18 @@ Result<std::string> ReadWholeFile(const Path& path) {
     std::string content;
     char buffer[64 * 1024];
     for (;;) {
-        const ssize_t n = read(file.get(), buffer, sizeof buffer);
+        const std::size_t wanted = std::min(sizeof buffer, most + 1 - content.size());
+        const ssize_t n = read(file.get(), buffer, wanted);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
             return SystemError(errno);
         }
-        if (n == 0) {
+        content.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0 || content.size() > most) {
             return content;
         }
-        content.append(buffer, static_cast<std::size_t>(n));
     }
 }
 

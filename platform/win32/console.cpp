@@ -80,7 +80,7 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
     WriteBytes(handle, bytes);
 }
 
-Result<std::string> ReadWholeFile(const Path& path) {
+Result<std::string> ReadWholeFile(const Path& path, std::size_t most) {
     const HANDLE opened =
         CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -92,13 +92,14 @@ Result<std::string> ReadWholeFile(const Path& path) {
     char buffer[64 * 1024];
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+        const auto wanted = static_cast<DWORD>(std::min(sizeof buffer, most + 1 - content.size()));
+        if (!ReadFile(file.get(), buffer, wanted, &read, nullptr)) {
             return LastError();
         }
-        if (read == 0) {
+        content.append(buffer, read);
+        if (read == 0 || content.size() > most) {
             return content;
         }
-        content.append(buffer, read);
     }
 }
 

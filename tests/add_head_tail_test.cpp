@@ -10,13 +10,23 @@
 
 namespace {
 
-// Rewrites one file holding `before` and returns what it holds afterwards, or nothing when the rewrite was
-// refused, which must leave the file as it was.
-std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view tail, std::string_view before) {
+using OldTexts = std::optional<std::pair<std::u16string, std::u16string>>;
+
+// Rewrites one file holding `before` in `mode` (a swap with `old`) and returns what it holds afterwards, or
+// nothing when the rewrite was refused, which must leave the file as it was. A file that the mode leaves as
+// it was must not have been written at all.
+std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view tail, std::string_view before,
+                                   RunMode mode, const OldTexts& old) {
     TestFolder folder;
     const auto path = folder.Write(u"f.txt", before);
+    const auto stamp = platform::StampOf(path);
     const HeadTailTexts texts(head, tail);
-    const auto status = HeadTailWriter(texts).AddHeadTail(path, {});
+    const HeadTailEdit edit(mode, texts,
+                            old ? std::optional<HeadTailTexts>(std::in_place, old->first, old->second) : std::nullopt);
+    const auto status = HeadTailWriter(edit, {}).AddHeadTail(path, {});
+    if ((mode != RunMode::Add || old) && folder.Read(u"f.txt") == before) {
+        EXPECT_EQ(platform::StampOf(path).value(), stamp.value()) << "written though nothing changed";
+    }
     EXPECT_EQ(NamesIn(folder.path()), std::vector<std::u16string>{u"f.txt"}) << "a temporary file was left behind";
     if (!status.ok()) {
         EXPECT_EQ(std::get<WriteProblem>(status.error()), WriteProblem::Unencodable);
@@ -44,6 +54,8 @@ TEST(AddHeadTail, FramesTheFormerContentInTheFilesOwnEncoding) {
         std::u16string head, tail;
         std::string before;
         std::optional<std::string> after;
+        RunMode mode = RunMode::Add;
+        OldTexts old = std::nullopt;
     } cases[] = {
         {u"H", u"T", "abc", "H\r\nabc\r\nT"},
         {u"   ", u"T", "abc", "abc\r\nT"},
@@ -73,10 +85,23 @@ TEST(AddHeadTail, FramesTheFormerContentInTheFilesOwnEncoding) {
         {u"头", u"尾", tainted, "\xCD\xB7\r\n" + tainted + "\r\n\xCE\xB2"},
         {u"H", u"T", ascii, "H\r\n" + ascii + "\r\nT"},
         {u"头", u"尾", late, "\xE5\xA4\xB4\r\n" + late + "\r\n\xE5\xB0\xBE"},
-        {u"\U0001F600", u"", late, "\xF0\x9F\x98\x80\r\n" + late}};  // which ANSI could not hold
+        {u"\U0001F600", u"", late, "\xF0\x9F\x98\x80\r\n" + late},  // which ANSI could not hold
+        {u"H", u"T", "H\r\nabc\r\nT", "H\r\nabc\r\nT", RunMode::MissingOnly},
+        {u"H", u"T", "H\nabc", "H\nabc\r\nT", RunMode::MissingOnly},
+        {u"头", u"尾", "\xE5\xA4\xB4\r\n\xD6\xD0", "\xE5\xA4\xB4\r\n\xD6\xD0\r\n\xE5\xB0\xBE", RunMode::MissingOnly},
+        {u"H", u"T", "H\r\nabc\r\nT\n", "abc", RunMode::Remove},
+        {u"H", u"T", "H\r\n", "", RunMode::Remove},
+        {u"H", u"T", "abc\r\nT\r\nT", "abc\r\nT", RunMode::Remove},
+        {u"H", u"T", "abc", "abc", RunMode::Remove},
+        {u"头", u"", "\xFF\xFE\x34\x59\r\0\n\0\x61"s, "\xFF\xFE\x61"s, RunMode::Remove},  // an odd length
+        {u"H", u"T", ascii + "\r\nT", ascii, RunMode::Remove},
+        {u"H", u"T", "O\nabc\r\nP", "H\r\nabc\r\nT", RunMode::Add, OldTexts({u"O", u"P"})},
+        {u"H", u"T", "abc\r\nP", "abc\r\nT", RunMode::Add, OldTexts({u"O", u"P"})},
+        {u"H", u"T", "abc", "abc", RunMode::Add, OldTexts({u"O", u"P"})},
+        {u"H", u"T", "abc", "H\r\nabc\r\nT", RunMode::MissingOnly, OldTexts({u"O", u"P"})}};
     for (const auto& row : cases) {
         SCOPED_TRACE(testing::PrintToString(row.before.substr(0, 40)));
-        EXPECT_EQ(Rewrite(row.head, row.tail, row.before), row.after);
+        EXPECT_EQ(Rewrite(row.head, row.tail, row.before, row.mode, row.old), row.after);
     }
 }
 

@@ -83,7 +83,7 @@ int RunCheck(const Options& options, const Texts& texts) {
     }
     const RunOutcome outcome = CheckFiles(
         std::get<platform::Path>(folder), HeadTailTexts(texts.head, texts.tail), [](const platform::Path& path) {
-            platform::WriteConsoleText(platform::ConsoleStream::Output, platform::PathText(path) + u"\n");
+            platform::WriteConsoleText(platform::ConsoleStream::Output, platform::PathText(path) + u"\n", true);
         });
     if (outcome.kind == OutcomeKind::Failed) {
         PrintError(u"无法读取 / cannot read: " + platform::PathText(outcome.where) + u"\n" +

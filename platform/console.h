@@ -17,7 +17,9 @@ bool IsTerminal(ConsoleStream stream);
 // Writes text so that it reads correctly where the stream goes: straight to the console window when it is
 // one, otherwise encoded for the console (UTF-8 on Linux; the console output code page on Windows). "\n"
 // ends a line; it becomes the platform's line end.
-void WriteConsoleText(ConsoleStream stream, std::u16string_view text);
+// `utf8` asks for UTF-8 wherever the stream is redirected, for output that other programs read, such as a
+// list of paths.
+void WriteConsoleText(ConsoleStream stream, std::u16string_view text, bool utf8 = false);
 
 // The whole content of a small file, such as a text given on the command line by file name, read to its end
 // (a pipe too) but never past `most` bytes: a longer content stops the read at `most` + 1 bytes.

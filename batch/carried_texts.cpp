@@ -1,16 +1,11 @@
 #include "batch/carried_texts.h"
 
 #include <algorithm>
-#include <span>
 
 namespace {
 
 constexpr FileEncoding kEncodings[] = {FileEncoding::Ansi,    FileEncoding::Utf8,    FileEncoding::Utf16Le,
                                        FileEncoding::Utf16Be, FileEncoding::Utf32Le, FileEncoding::Utf32Be};
-
-// Where a file without a byte-order mark is looked at; UTF-8 first, as a text that reads the same either way
-// says nothing of the file.
-constexpr FileEncoding kUnmarked[] = {FileEncoding::Utf8, FileEncoding::Ansi};
 
 // CR and LF in one encoding.
 struct LineBreak {
@@ -93,6 +88,43 @@ std::optional<FileEncoding> FormOf(const CarriedText& text, FileEncoding encodin
     return marked || text.tells_ansi_from_utf8() ? std::optional(encoding) : std::nullopt;
 }
 
+std::uint64_t LengthOf(const std::optional<CarriedPart>& part) {
+    return part ? part->length : 0;
+}
+
+// Both texts as the file carries them in one encoding, the tail looked for only after the head.
+struct FormMatch {
+    std::optional<CarriedPart> head;
+    std::optional<CarriedPart> tail;
+
+    int found() const { return (head ? 1 : 0) + (tail ? 1 : 0); }
+};
+
+FormMatch MatchIn(FileEncoding encoding, const FileEnds& ends, std::size_t mark_length, bool marked,
+                  const CarriedText& head, const CarriedText& tail) {
+    FormMatch match;
+    const LineBreak breaks(encoding);
+    if (head.blank()) {
+        match.head = CarriedPart{};
+    } else if (const auto& pieces = head.In(encoding)) {
+        if (const auto length = MatchHead(ends.start.substr(mark_length), *pieces, breaks)) {
+            match.head = CarriedPart{*length, FormOf(head, encoding, marked)};
+        }
+    }
+    // The earliest start of the tail, counted within the end bytes.
+    const std::uint64_t head_end = mark_length + LengthOf(match.head);
+    const std::uint64_t end_offset = ends.size - ends.end.size();
+    if (tail.blank()) {
+        match.tail = CarriedPart{};
+    } else if (const auto& pieces = tail.In(encoding); pieces && head_end <= ends.size) {
+        const auto earliest = static_cast<std::size_t>(head_end > end_offset ? head_end - end_offset : 0);
+        if (const auto length = MatchTail(ends.end, earliest, *pieces, breaks)) {
+            match.tail = CarriedPart{*length, FormOf(tail, encoding, marked)};
+        }
+    }
+    return match;
+}
+
 }  // namespace
 
 CarriedText::CarriedText(std::u16string_view text) : blank_(text.empty()) {
@@ -123,43 +155,30 @@ CarriedText::CarriedText(std::u16string_view text) : blank_(text.empty()) {
     tells_ansi_from_utf8_ = !blank_ && ansi != In(FileEncoding::Utf8);
 }
 
+// Without a byte-order mark the form that carries more of the two texts wins, UTF-8 on a tie; a text it
+// lacks may still be carried in the other form where it keeps clear of the first.
 Carried FindCarried(const FileEnds& ends, const CarriedText& head, const CarriedText& tail) {
     Carried carried;
     const auto mark = FindByteOrderMark(ends.start);
     carried.mark_length = mark ? mark->length : 0;
-    const std::span<const FileEncoding> candidates =
-        mark ? std::span<const FileEncoding>(&mark->encoding, 1) : std::span<const FileEncoding>(kUnmarked);
-    const std::string_view after_mark = ends.start.substr(carried.mark_length);
-
-    if (head.blank()) {
-        carried.head = CarriedPart{};
-    }
-    for (const FileEncoding encoding : candidates) {
-        const auto& pieces = head.In(encoding);
-        if (carried.head || !pieces) {
-            continue;
-        }
-        if (const auto length = MatchHead(after_mark, *pieces, LineBreak(encoding))) {
-            carried.head = CarriedPart{*length, FormOf(head, encoding, mark.has_value())};
-        }
-    }
-
-    // The tail starts no earlier than the head's end, counted within the end bytes.
-    const std::uint64_t head_end = carried.mark_length + (carried.head ? carried.head->length : 0);
-    const std::uint64_t end_offset = ends.size - ends.end.size();
-    const std::size_t earliest = head_end > end_offset ? static_cast<std::size_t>(head_end - end_offset) : 0;
-    if (tail.blank()) {
-        carried.tail = CarriedPart{};
+    if (mark) {
+        const FormMatch match = MatchIn(mark->encoding, ends, carried.mark_length, true, head, tail);
+        carried.head = match.head;
+        carried.tail = match.tail;
         return carried;
     }
-    for (const FileEncoding encoding : candidates) {
-        const auto& pieces = tail.In(encoding);
-        if (carried.tail || !pieces || earliest > ends.end.size()) {
-            continue;
-        }
-        if (const auto length = MatchTail(ends.end, earliest, *pieces, LineBreak(encoding))) {
-            carried.tail = CarriedPart{*length, FormOf(tail, encoding, mark.has_value())};
-        }
+    const FormMatch utf8 = MatchIn(FileEncoding::Utf8, ends, 0, false, head, tail);
+    const FormMatch ansi = MatchIn(FileEncoding::Ansi, ends, 0, false, head, tail);
+    const bool ansi_wins = ansi.found() > utf8.found();
+    const FormMatch& best = ansi_wins ? ansi : utf8;
+    const FormMatch& other = ansi_wins ? utf8 : ansi;
+    carried.head = best.head;
+    carried.tail = best.tail;
+    if (!carried.head && other.head && other.head->length + LengthOf(carried.tail) <= ends.size) {
+        carried.head = other.head;
+    }
+    if (!carried.tail && other.tail && other.tail->length + LengthOf(carried.head) <= ends.size) {
+        carried.tail = other.tail;
     }
     return carried;
 }

@@ -147,9 +147,6 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
         return opened.error();
     }
     const platform::FileStamp stamp = input->stamp();
-    if (stamp.links > 1) {
-        return WriteProblem::HardLinked;  // a new file under one name would part it from the others
-    }
     const std::uint64_t size = stamp.size;
     if (size > max_size) {
         return WriteProblem::GrewPastPrepared;
@@ -164,6 +161,9 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
         if (!edit.changes()) {
             return PreparedFile{std::nullopt, stamp};  // never opened for writing: every byte and its time stay
         }
+    }
+    if (stamp.links > 1) {
+        return WriteProblem::HardLinked;  // a new file under one name would part it from the others
     }
     auto output = platform::ReplacementFile::CreateFor(path, *input, nameless);
     if (!output.ok()) {

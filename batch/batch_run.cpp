@@ -89,12 +89,15 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
         progress.bytes_total += file.size;
     }
     std::optional<PreparePipeline> ahead;
+    // Where the edit depends on what files carry, files are looked at in hand until one needs rewriting: a
+    // folder that needs nothing costs no more than a check of it, without handing files between threads.
+    bool in_hand = edit.reads_ends();
     for (std::size_t index = 0; index < files.size(); ++index) {
         const auto& file = files[index];
-        if (!ahead) {
+        if (!ahead && !in_hand) {
             ahead.emplace(edit, inputs.folder, files, index, stop);
         }
-        auto turn = ahead->Take(index);
+        auto turn = ahead ? ahead->Take(index) : PreparePipeline::Turn{};
         if (stop.stop_requested()) {
             return std::nullopt;
         }
@@ -116,6 +119,7 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
             }
             if (fate.value() == FileFate::Rewritten) {
                 ++progress.files_done;
+                in_hand = false;
             } else {
                 ++counts.files_left;
             }

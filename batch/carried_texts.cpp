@@ -1,6 +1,7 @@
 #include "batch/carried_texts.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -29,6 +30,14 @@ struct LineBreak {
         return bytes.substr(0, bytes.size() - lf.size()).ends_with(cr) ? cr.size() + lf.size() : lf.size();
     }
 };
+
+// The line breaks of every encoding, encoded once for the whole program.
+const LineBreak& LineBreakIn(FileEncoding encoding) {
+    static const std::array<LineBreak, 6> breaks{LineBreak(kEncodings[0]), LineBreak(kEncodings[1]),
+                                                 LineBreak(kEncodings[2]), LineBreak(kEncodings[3]),
+                                                 LineBreak(kEncodings[4]), LineBreak(kEncodings[5])};
+    return breaks[static_cast<std::size_t>(encoding)];
+}
 
 // The length of the text and the line break after it at the start of `bytes`. A lone LF right after a CR of
 // the text does not count: it would split a CR LF of the file.
@@ -103,7 +112,7 @@ struct FormMatch {
 FormMatch MatchIn(FileEncoding encoding, const FileEnds& ends, std::size_t mark_length, bool marked,
                   const CarriedText& head, const CarriedText& tail) {
     FormMatch match;
-    const LineBreak breaks(encoding);
+    const LineBreak& breaks = LineBreakIn(encoding);
     if (head.blank()) {
         match.head = CarriedPart{};
     } else if (const auto& pieces = head.In(encoding)) {
@@ -146,7 +155,7 @@ CarriedText::CarriedText(std::u16string_view text) : blank_(text.empty()) {
             from = to + 2;
         }
         if (encodable) {
-            const std::size_t unit = LineBreak(encoding).lf.size();
+            const std::size_t unit = LineBreakIn(encoding).lf.size();
             most_bytes_ = std::max(most_bytes_, bytes + 2 * unit * (pieces.size() + 1));
             forms_[static_cast<std::size_t>(encoding)] = std::move(pieces);
         }
@@ -160,9 +169,8 @@ CarriedText::CarriedText(std::u16string_view text) : blank_(text.empty()) {
 Carried FindCarried(const FileEnds& ends, const CarriedText& head, const CarriedText& tail) {
     Carried carried;
     const auto mark = FindByteOrderMark(ends.start);
-    carried.mark_length = mark ? mark->length : 0;
     if (mark) {
-        const FormMatch match = MatchIn(mark->encoding, ends, carried.mark_length, true, head, tail);
+        const FormMatch match = MatchIn(mark->encoding, ends, mark->length, true, head, tail);
         carried.head = match.head;
         carried.tail = match.tail;
         return carried;

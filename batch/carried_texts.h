@@ -55,7 +55,6 @@ struct CarriedPart {
 
 // Where a file carries a head (right after its byte-order mark) and a tail (at its very end, after the head).
 struct Carried {
-    std::size_t mark_length = 0;
     std::optional<CarriedPart> head;  // nothing: not carried
     std::optional<CarriedPart> tail;
 };

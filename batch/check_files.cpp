@@ -24,7 +24,7 @@ WriteResult<bool> CarriesBoth(const platform::Path& path, const HeadTailEdit& ed
 
 RunOutcome CheckFiles(const platform::Path& folder, const HeadTailTexts& texts,
                       const std::function<void(const platform::Path&)>& lacking) {
-    auto files = CollectTxtFiles(folder);
+    auto files = CollectTxtFiles(folder, false);  // the sizes come with each file as it is opened
     if (!files.ok()) {
         return RunOutcome{.kind = OutcomeKind::Failed, .where = folder, .problem = files.error()};
     }

@@ -37,8 +37,9 @@ struct FolderEntry {
 };
 
 // The files directly in `folder`, hidden and system ones included, in the order the system lists them.
-// Fails when `folder` is not a folder that can be listed.
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder);
+// Fails when `folder` is not a folder that can be listed. Without `sizes`, the sizes may be left at 0 where
+// looking them up would cost a call per file.
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool sizes = true);
 
 // Which file a path leads to and which version of it: equal stamps mean the same file, unchanged.
 struct FileStamp {

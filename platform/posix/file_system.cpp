@@ -249,7 +249,7 @@ Result<bool> IsNormalFile(const Path& path) {
     return MatchesMask(path.native(), LastComponent(path.native()), kNormalEntries);
 }
 
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool sizes) {
     const UniqueDir dir(::opendir(folder.c_str()));
     if (!dir) {
         return SystemError(errno);
@@ -257,6 +257,13 @@ Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
     std::vector<FolderEntry> files;
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
+        if (!sizes && (entry->d_type == DT_REG || entry->d_type == DT_DIR)) {
+            if (entry->d_type == DT_REG) {
+                files.push_back({JoinPath(folder.native(), entry->d_name), 0});  // the listing told its kind
+            }
+            errno = 0;
+            continue;
+        }
         struct stat info;
         // An entry gone since it was listed is kept: its turn in the run finds it missing.
         if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {

@@ -174,7 +174,7 @@ Result<bool> IsNormalFile(const Path& path) {
     return !found.value().empty();
 }
 
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool /*sizes: always there*/) {
     const std::wstring pattern = JoinPath(SystemPath(folder), L"*");
     WIN32_FIND_DATAW data;
     HANDLE raw = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,

@@ -5,7 +5,6 @@
 namespace {
 
 constexpr std::size_t kLongestMark = 4;
-constexpr std::uint64_t kReadWhole = 64 << 10;
 
 // What happens to one end of a file: bytes taken off, and whether the new text goes on.
 struct EndEdit {
@@ -66,8 +65,8 @@ bool HeadTailEdit::CarriesBoth(const FileEnds& ends) const {
 
 WriteResult<FileEnds> ReadFileEnds(const platform::InputFile& input, std::size_t window, std::string& buffer) {
     const std::uint64_t size = input.stamp().size;
-    // A short file is read in one piece: one read costs less than two.
-    const bool whole = size <= std::max<std::uint64_t>(2 * static_cast<std::uint64_t>(window), kReadWhole);
+    // Never the body between the two ends: a file no longer than both of them together is read in one piece.
+    const bool whole = size <= 2 * static_cast<std::uint64_t>(window);
     const std::size_t first = whole ? static_cast<std::size_t>(size) : window;
     buffer.resize(whole ? first : 2 * window);
     const auto read_at = [&](std::uint64_t offset, char* into, std::size_t wanted) -> WriteStatus {

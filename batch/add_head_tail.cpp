@@ -31,6 +31,18 @@ platform::Result<std::size_t> ReadFull(const platform::InputFile& input, std::ui
 HeadTailWriter::HeadTailWriter(const HeadTailTexts& texts, std::stop_token stop)
     : texts_(texts), stop_(std::move(stop)) {}
 
+HeadTailWriter::HeadTailWriter(const HeadTailEdit& edit, std::stop_token stop)
+    : texts_(edit.texts()), edit_(&edit), stop_(std::move(stop)) {}
+
+// What the edit does to the file, from what its ends carry.
+WriteResult<FileEdit> HeadTailWriter::EditFor(const platform::InputFile& input) {
+    auto ends = ReadFileEnds(input, edit_->window(), ends_buffer_);
+    if (!ends.ok()) {
+        return ends.error();
+    }
+    return edit_->EditFor(ends.value());
+}
+
 const HeadTailWriter::Framing* HeadTailWriter::FramingFor(FileEncoding encoding) const {
     const auto& framing = texts_.For(encoding);
     return framing ? &*framing : nullptr;
@@ -119,16 +131,19 @@ WriteResult<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFile& i
     return Verdict(pending.check);
 }
 
-WriteStatus HeadTailWriter::AddHeadTail(const platform::Path& path, const Progress& progress) {
+WriteResult<FileFate> HeadTailWriter::AddHeadTail(const platform::Path& path, const Progress& progress) {
     auto prepared = Prepare(path, progress);
     if (!prepared.ok()) {
         return prepared.error();
+    }
+    if (!prepared.value().output) {
+        return FileFate::LeftAsItWas;
     }
     if (stop_.stop_requested()) {
         return WriteProblem::Stopped;  // not put in place
     }
     // Publish only the copy of the very file that was read, unchanged since it was opened.
-    const auto replaced = prepared.value().output.Replace(prepared.value().stamp);
+    const auto replaced = prepared.value().output->Replace(prepared.value().stamp);
     if (!replaced.ok()) {
         return replaced.error();
     }
@@ -136,7 +151,7 @@ WriteStatus HeadTailWriter::AddHeadTail(const platform::Path& path, const Progre
         return WriteProblem::ChangedMeanwhile;
     }
     NoteReplaced(prepared.value());
-    return {};
+    return FileFate::Rewritten;
 }
 
 // The stamp is taken right after the replacement, so that an undo takes off these bytes only from this very
@@ -175,12 +190,23 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
         return opened.error();
     }
     const platform::FileStamp stamp = input->stamp();
-    if (stamp.links > 1) {
-        return WriteProblem::HardLinked;  // a new file under one name would part it from the others
-    }
     const std::uint64_t size = stamp.size;
     if (size > max_size) {
         return WriteProblem::GrewPastPrepared;
+    }
+    FileEdit edit{.add_head = true, .add_tail = true};
+    if (edit_ && edit_->reads_ends()) {
+        auto decided = EditFor(*input);
+        if (!decided.ok()) {
+            return decided.error();
+        }
+        edit = decided.value();
+        if (!edit.changes()) {
+            return PreparedFile{std::nullopt, stamp, {}};  // never opened for writing: every byte and its time stay
+        }
+    }
+    if (stamp.links > 1) {
+        return WriteProblem::HardLinked;  // a new file under one name would part it from the others
     }
     auto output = platform::ReplacementFile::CreateFor(path, *input, nameless);
     if (!output.ok()) {
@@ -199,12 +225,17 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
         return WriteProblem::ChangedMeanwhile;  // the file shrank since it was opened
     }
     const std::string_view start(buffer_.data(), first.value());
+    // A file that carries a text in one form gets the other in that form too; nothing added, nothing to guess.
+    const bool adds = edit.add_head || edit.add_tail;
     std::optional<PendingCheck> pending;
-    auto guessed = known ? *known : GuessEncoding(*input, start, size, pending);
-    if (!guessed.ok()) {
-        return guessed.error();
+    FileEncoding encoding = known ? *known : edit.form.value_or(FileEncoding::Ansi);
+    if (!known && !edit.form && adds) {
+        auto guessed = GuessEncoding(*input, start, size, pending);
+        if (!guessed.ok()) {
+            return guessed.error();
+        }
+        encoding = guessed.value();
     }
-    FileEncoding encoding = guessed.value();
     const Framing* framing = FramingFor(encoding);
     if (!framing && pending) {  // the guess cannot hold the texts: settle it before anything is written
         const auto settled = CheckRest(*input, *pending, {});
@@ -215,19 +246,28 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
         framing = FramingFor(encoding);
         pending.reset();
     }
-    if (!framing) {
+    if (!framing && adds) {
         return WriteProblem::Unencodable;
     }
+    const std::string_view before = edit.add_head ? std::string_view(framing->before) : "";
+    const std::string_view after = edit.add_tail ? std::string_view(framing->after) : "";
 
-    // The head goes after the byte-order mark; a file that fits in one chunk is written in one piece.
+    // The head goes after the byte-order mark, and the former content between the bytes taken off either end
+    // follows it; a file that fits in one chunk is written in one piece.
     const auto mark = FindByteOrderMark(start);
     const std::size_t mark_length = mark ? mark->length : 0;
-    const bool whole = start.size() == size;
+    const std::uint64_t body_end = size - edit.cut_tail;
+    const std::uint64_t body_begin = std::min<std::uint64_t>(mark_length + edit.cut_head, body_end);
+    const bool whole = start.size() >= body_end;
+    const auto start_body_end = static_cast<std::size_t>(std::min<std::uint64_t>(start.size(), body_end));
     std::string piece;
-    piece.reserve(start.size() + framing->before.size() + (whole ? framing->after.size() : 0));
-    piece.append(start.substr(0, mark_length)).append(framing->before).append(start.substr(mark_length));
+    piece.reserve(start.size() + before.size() + (whole ? after.size() : 0));
+    piece.append(start.substr(0, mark_length)).append(before);
+    if (body_begin < start_body_end) {
+        piece.append(start.substr(static_cast<std::size_t>(body_begin), start_body_end - body_begin));
+    }
     if (whole) {
-        piece.append(framing->after);
+        piece.append(after);
     }
     if (auto written = output.value().Write(piece); !written.ok()) {
         return written.error();
@@ -243,10 +283,11 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
         checker.emplace([&](std::stop_token cancel) { checked = CheckRest(*input, *pending, cancel); });
     }
     if (!whole) {
-        if (auto copied = CopyRest(*input, start.size(), size, output.value(), progress); !copied.ok()) {
+        const std::uint64_t from = std::max<std::uint64_t>(start.size(), body_begin);
+        if (auto copied = CopyRest(*input, from, body_end, output.value(), progress); !copied.ok()) {
             return copied.error();
         }
-        if (auto written = output.value().Write(framing->after); !written.ok()) {
+        if (auto written = output.value().Write(after); !written.ok()) {
             return written.error();
         }
     }
@@ -263,7 +304,7 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
             return WriteProblem::EncodingOverturned;
         }
     }
-    const AddedTexts added{path, mark_length, framing->before.size(), framing->after.size()};
+    const AddedTexts added{path, mark_length, before.size(), after.size()};
     return PreparedFile{std::move(output.value()), stamp,
                         added};  // the file closes here: Windows replaces no open file
 }

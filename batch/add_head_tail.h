@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/head_tail_edit.h"
 #include "batch/head_tail_texts.h"
 #include "batch/run_outcome.h"
 #include "batch/text_encoding.h"
@@ -15,10 +16,13 @@
 
 // A file's new content, written to a temporary file beside it, ready to take its place.
 struct PreparedFile {
-    platform::ReplacementFile output;
+    std::optional<platform::ReplacementFile> output;  // nothing: the run's edit leaves the file as it is
     platform::FileStamp stamp;  // of the file as it was read: only that file, unchanged, is replaced
     AddedTexts added;           // what the new content adds; its stamp is known once it is in place
 };
+
+// What became of a file the writer was given.
+enum class FileFate { Rewritten, LeftAsItWas };
 
 // Rewrites text files in place as: head, CR LF, the former content byte for byte, CR LF, tail. A blank
 // head or tail is left out with its CR LF. Head and tail are written in the file's own encoding; the
@@ -30,6 +34,9 @@ class HeadTailWriter {
     // Writes `texts`, which must outlive the writer. A stop requested through `stop` ends the copy in hand
     // with WriteProblem::Stopped.
     explicit HeadTailWriter(const HeadTailTexts& texts, std::stop_token stop = {});
+    // Does what `edit` says to each file instead: takes texts off and adds them where a file's ends call for
+    // it, and leaves a file that it would not change unopened for writing.
+    HeadTailWriter(const HeadTailEdit& edit, std::stop_token stop);
 
     // From now on, what the writer adds to each file it replaces is appended to `added`, which must outlive it.
     void NoteAddedIn(std::vector<AddedTexts>* added) { added_ = added; }
@@ -37,12 +44,12 @@ class HeadTailWriter {
     void NoteReplaced(const PreparedFile& file);
 
     // On failure the file is left as it was.
-    WriteStatus AddHeadTail(const platform::Path& path, const Progress& progress);
+    WriteResult<FileFate> AddHeadTail(const platform::Path& path, const Progress& progress);
 
     // The first half of AddHeadTail: writes the new content of `path` to its temporary file, not yet flushed,
-    // and leaves the file as it was. Fails without writing anything when the file holds more than `max_size`
-    // bytes. A `nameless` temporary file shows in the folder only once it replaces the file (see
-    // ReplacementFile::CreateFor).
+    // and leaves the file as it was; or answers no output when the edit would not change the file. Fails without
+    // writing anything when the file holds more than `max_size` bytes. A `nameless` temporary file shows in the folder
+    // only once it replaces the file (see ReplacementFile::CreateFor).
     WriteResult<PreparedFile> Prepare(const platform::Path& path, const Progress& progress,
                                       std::uint64_t max_size = UINT64_MAX, bool nameless = false);
 
@@ -70,8 +77,12 @@ class HeadTailWriter {
     WriteStatus CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,
                          platform::ReplacementFile& output, const Progress& progress);
 
+    WriteResult<FileEdit> EditFor(const platform::InputFile& input);
+
     const HeadTailTexts& texts_;
+    const HeadTailEdit* edit_ = nullptr;  // nothing: both texts are added to every file
     std::stop_token stop_;
+    std::string ends_buffer_;
     std::vector<char> buffer_;
     std::vector<char> scan_buffer_;
     std::vector<AddedTexts>* added_ = nullptr;

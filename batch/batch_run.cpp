@@ -36,23 +36,35 @@ bool KeptCopy(const Problem& problem) {
     return error && !error->kept_copy.empty();
 }
 
+// Whether a file found ahead to need no change is still the very file that was read then.
+bool StillAsRead(const platform::Path& path, const platform::FileStamp& stamp) {
+    const auto now = platform::StampOf(path);
+    return now.ok() && now.value() == stamp;
+}
+
 // Rewrites a normal file at its turn: puts its prepared copy in place, or rewrites it here, alone, as a run
 // without the pipeline would, when nothing was prepared, when its preparation failed, when it changed since
-// it was read ahead, or when the disk is full.
-WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead, HeadTailWriter& writer,
-                          const platform::FolderEntry& file, BatchProgress& progress,
-                          const std::function<void(const BatchProgress&)>& report) {
+// it was read ahead, or when the disk is full. A file found ahead to need no change is left as it is.
+WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead,
+                                    HeadTailWriter& writer, const platform::FolderEntry& file, BatchProgress& progress,
+                                    const std::function<void(const BatchProgress&)>& report) {
+    if (turn.prepared && !turn.prepared->output) {
+        if (StillAsRead(file.path, turn.prepared->stamp)) {
+            return FileFate::LeftAsItWas;
+        }
+        turn.prepared.reset();  // it changed since: its turn reads it again
+    }
     if (turn.prepared) {
-        const auto replaced = turn.prepared->output.Replace(turn.prepared->stamp);
+        const auto replaced = turn.prepared->output->Replace(turn.prepared->stamp);
         const WriteStatus status = replaced.ok() ? WriteStatus() : WriteStatus(replaced.error());
         if (!replaced.ok() && !MayLackRoomForAhead(status, ahead)) {
-            return status;
+            return status.error();
         }
         if (replaced.ok() && replaced.value()) {
             writer.NoteReplaced(*turn.prepared);
             progress.bytes_done = turn.prepared->stamp.size;
             report(progress);
-            return {};
+            return FileFate::Rewritten;
         }
         turn.failed = true;
     }
@@ -65,34 +77,38 @@ WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipe
             report(progress);
         });
     };
-    auto status = rewrite();
-    if (MayLackRoomForAhead(status, ahead)) {
+    auto rewritten = rewrite();
+    if (!rewritten.ok() && MayLackRoomForAhead(rewritten.error(), ahead)) {
         ahead.reset();
-        status = rewrite();
+        rewritten = rewrite();
     }
-    return status;
+    return rewritten;
 }
 
 // Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
 // first failure or when asked to. Small files come prepared ahead from a PreparePipeline.
 std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& files, BatchProgress& progress,
-                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop,
-                                      std::vector<AddedTexts>& added) {
-    HeadTailWriter writer(inputs.texts, stop);
+                                      RunOutcome& counts, const std::function<void(const BatchProgress&)>& report,
+                                      std::stop_token stop) {
+    const HeadTailEdit edit(inputs.mode, inputs.texts, inputs.old_texts);
+    HeadTailWriter writer(edit, stop);
     if (inputs.note_added) {
-        writer.NoteAddedIn(&added);
+        writer.NoteAddedIn(&counts.added);
     }
     progress.file_count = static_cast<std::int64_t>(files.size());
     for (const auto& file : files) {
         progress.bytes_total += file.size;
     }
     std::optional<PreparePipeline> ahead;
+    // Where the edit depends on what files carry, files are looked at in hand until one needs rewriting: a
+    // folder that needs nothing costs no more than a check of it, without handing files between threads.
+    bool in_hand = edit.reads_ends();
     for (std::size_t index = 0; index < files.size(); ++index) {
         const auto& file = files[index];
-        if (!ahead) {
-            ahead.emplace(inputs.texts, inputs.folder, files, index, stop);
+        if (!ahead && !in_hand) {
+            ahead.emplace(edit, inputs.folder, files, index, stop);
         }
-        auto turn = ahead->Take(index);
+        auto turn = ahead ? ahead->Take(index) : PreparePipeline::Turn{};
         if (stop.stop_requested()) {
             return std::nullopt;
         }
@@ -108,31 +124,26 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
             if (stop.stop_requested()) {
                 return std::nullopt;
             }
-            const auto status = RewriteAtTurn(turn, ahead, writer, file, progress, report);
-            if (!status.ok()) {
+            const auto fate = RewriteAtTurn(turn, ahead, writer, file, progress, report);
+            if (!fate.ok()) {
                 // A stop silences the failure it caused, unless new content survives only in a leftover file.
-                if (stop.stop_requested() && !KeptCopy(status.error())) {
+                if (stop.stop_requested() && !KeptCopy(fate.error())) {
                     return std::nullopt;
                 }
-                return RunFailure{file.path, status.error()};
+                return RunFailure{file.path, fate.error()};
             }
-            ++progress.files_done;
-        }  // otherwise gone, hidden, system, or no longer a plain file: skipped without a word
+            if (fate.value() == FileFate::Rewritten) {
+                ++progress.files_done;
+                in_hand = false;
+            } else {
+                ++counts.files_left;
+            }
+        } else {
+            ++counts.files_passed_over;  // gone, hidden, system, or no longer a plain file: without a word
+        }
         progress.bytes_before += file.size;
     }
     return std::nullopt;
-}
-
-// Start's checks of the folder path: the refusal, or the folder to scan.
-std::variant<platform::Path, Refusal> CheckFolder(std::u16string_view folder_text) {
-    if (IsBlank(folder_text)) {
-        return Refusal::NoPath;
-    }
-    const auto folder = platform::PathFromText(TrimSpaces(folder_text));
-    if (!folder || !FolderExists(*folder)) {
-        return Refusal::PathMissing;
-    }
-    return *folder;
 }
 
 // RewriteFolder, telling in `state` how far it got.
@@ -142,19 +153,16 @@ RunOutcome RewriteCollected(const RunInputs& inputs, const std::function<void(co
     if (!files.ok()) {
         return FailedRun(0, inputs.folder, files.error());
     }
-    std::vector<AddedTexts> added;
-    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop, added);
+    RunOutcome ended;
+    const auto failure = RewriteEach(inputs, files.value(), state, ended, progress, stop);
     // Once for the whole run rather than after every rename.
     const platform::Status synced = state.files_done > 0 ? platform::SyncFolder(inputs.folder) : platform::Status();
-    if (failure) {
-        RunOutcome failed = FailedRun(state.files_done, failure->where, failure->problem);
-        failed.added = std::move(added);
-        return failed;
-    }
-    RunOutcome ended;
     ended.files_done = state.files_done;
-    ended.added = std::move(added);
-    if (stop.stop_requested()) {
+    if (failure) {
+        ended.kind = OutcomeKind::Failed;
+        ended.where = failure->where;
+        ended.problem = failure->problem;
+    } else if (stop.stop_requested()) {
         ended.kind = OutcomeKind::Stopped;
     } else if (files.value().empty()) {
         ended.kind = OutcomeKind::NothingToDo;
@@ -174,6 +182,17 @@ void LockControls(BatchView& view, bool locked) {
     }
 }
 
+std::variant<platform::Path, Refusal> FolderToRun(std::u16string_view folder_text) {
+    if (IsBlank(folder_text)) {
+        return Refusal::NoPath;
+    }
+    const auto folder = platform::PathFromText(TrimSpaces(folder_text));
+    if (!folder || !FolderExists(*folder)) {
+        return Refusal::PathMissing;
+    }
+    return *folder;
+}
+
 int PercentDone(const BatchProgress& progress) {
     if (progress.bytes_total == 0) {
         return progress.file_count == 0 ? 0 : static_cast<int>(100 * progress.files_done / progress.file_count);
@@ -184,7 +203,7 @@ int PercentDone(const BatchProgress& progress) {
 }
 
 std::optional<RunInputs> BeginRun(BatchView& view) {
-    auto folder = CheckFolder(view.ReadText(BatchText::Text1));
+    auto folder = FolderToRun(view.ReadText(BatchText::Text1));
     if (const auto* refusal = std::get_if<Refusal>(&folder)) {
         RunOutcome refused;
         refused.kind = OutcomeKind::Refused;
@@ -193,7 +212,7 @@ std::optional<RunInputs> BeginRun(BatchView& view) {
         return std::nullopt;
     }
     RunInputs inputs{std::move(std::get<platform::Path>(folder)),
-                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3)), false};
+                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3))};
     LockControls(view, true);
     return inputs;
 }

@@ -6,7 +6,9 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <variant>
 
+#include "batch/head_tail_edit.h"
 #include "batch/head_tail_texts.h"
 #include "batch/run_outcome.h"
 #include "platform/file_system.h"
@@ -52,8 +54,13 @@ class BatchView {
 struct RunInputs {
     platform::Path folder;  // trimmed, as typed
     HeadTailTexts texts;
+    RunMode mode = RunMode::Add;                  // the window always adds; Check is not a run that RewriteFolder makes
+    std::optional<HeadTailTexts> old_texts = {};  // for a swap: the texts that the new ones take the place of
     bool note_added = false;  // hand back what the run adds to each file (RunOutcome::added), for an undo
 };
+
+// Start's checks of the folder path, typed as in the window: the refusal, or the folder to run in.
+std::variant<platform::Path, Refusal> FolderToRun(std::u16string_view folder_text);
 
 // The beginning of Start: reads the three texts and checks the folder path. A refusal is shown and nothing
 // else happens; otherwise the five controls are locked and the run's inputs come back.

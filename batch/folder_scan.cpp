@@ -21,8 +21,8 @@ bool FolderExists(const platform::Path& path) {
     return entry.ok() && !entry.value().empty();
 }
 
-platform::Result<FileList> CollectTxtFiles(const platform::Path& folder) {
-    auto listing = platform::ListFolderFiles(folder);
+platform::Result<FileList> CollectTxtFiles(const platform::Path& folder, bool sizes) {
+    auto listing = platform::ListFolderFiles(folder, sizes);
     if (!listing.ok()) {
         return listing.error();
     }

@@ -14,4 +14,5 @@ bool FolderExists(const platform::Path& path);
 
 // The files directly in `folder` whose full path ends in ".txt" (exactly; "a.TXT" does not), hidden and
 // system files included. Fails when the folder cannot be listed.
-platform::Result<FileList> CollectTxtFiles(const platform::Path& folder);
+// Without `sizes`, the sizes may be left at 0 (see ListFolderFiles).
+platform::Result<FileList> CollectTxtFiles(const platform::Path& folder, bool sizes = true);

@@ -11,11 +11,10 @@ constexpr FileEncoding kEncodings[] = {FileEncoding::Ansi,    FileEncoding::Utf8
 
 }  // namespace
 
-HeadTailTexts::HeadTailTexts(std::u16string_view head, std::u16string_view tail) {
-    const std::u16string_view trimmed_head = TrimSpaces(head);
-    const std::u16string_view trimmed_tail = TrimSpaces(tail);
-    const std::u16string before = trimmed_head.empty() ? u"" : std::u16string(trimmed_head) + u"\r\n";
-    const std::u16string after = trimmed_tail.empty() ? u"" : u"\r\n" + std::u16string(trimmed_tail);
+HeadTailTexts::HeadTailTexts(std::u16string_view head, std::u16string_view tail)
+    : head_(TrimSpaces(head)), tail_(TrimSpaces(tail)) {
+    const std::u16string before = head_.empty() ? u"" : head_ + u"\r\n";
+    const std::u16string after = tail_.empty() ? u"" : u"\r\n" + tail_;
     for (const FileEncoding encoding : kEncodings) {
         auto encoded_before = EncodeText(before, encoding);
         auto encoded_after = EncodeText(after, encoding);

@@ -31,7 +31,13 @@ class HeadTailTexts {
     // The most bytes that head and tail, with their line breaks, add to a file in any encoding.
     std::uint64_t most_added() const { return most_added_; }
 
+    // The texts as the run writes them: trimmed.
+    const std::u16string& head() const { return head_; }
+    const std::u16string& tail() const { return tail_; }
+
   private:
+    std::u16string head_;
+    std::u16string tail_;
     std::array<std::optional<Framing>, 6> framings_;
     std::uint64_t most_added_ = 0;
 };

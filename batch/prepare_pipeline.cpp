@@ -20,16 +20,16 @@ std::size_t WorkerCount(bool group_flush) {
 
 }  // namespace
 
-PreparePipeline::PreparePipeline(const HeadTailTexts& texts, const platform::Path& folder, const FileList& files,
+PreparePipeline::PreparePipeline(const HeadTailEdit& edit, const platform::Path& folder, const FileList& files,
                                  std::size_t first, std::stop_token stop)
     : files_(files),
-      texts_(texts),
+      edit_(edit),
       forward_stop_(std::move(stop), std::function<void()>([this] { stop_.request_stop(); })),
       group_flush_(platform::GroupFlush::For(folder)),
       slots_(kDepth + 1),
       next_(first),
       head_index_(first) {
-    const std::uint64_t most_added = texts_.most_added();
+    const std::uint64_t most_added = edit_.texts().most_added();
     most_size_ahead_ = kMostAhead > most_added ? kMostAhead - most_added : 0;
     const std::size_t count = std::min(WorkerCount(group_flush_.has_value()), files.size() - first);
     workers_.reserve(count);
@@ -55,7 +55,7 @@ PreparePipeline::~PreparePipeline() {
 }
 
 void PreparePipeline::Work(std::stop_token stop) {
-    HeadTailWriter writer(texts_, stop);
+    HeadTailWriter writer(edit_, stop);
     std::unique_lock lock(mutex_);
     for (;;) {
         room_.wait(lock, stop, [&] { return next_ >= files_.size() || next_ - head_index_ < kDepth; });
@@ -74,13 +74,13 @@ void PreparePipeline::Work(std::stop_token stop) {
         lock.unlock();
         auto prepared = writer.Prepare(files_[index].path, {}, most_size_ahead_, true);
         platform::Status flushed;
-        if (prepared.ok() && flush_each) {
-            flushed = prepared.value().output.Flush();
+        if (prepared.ok() && prepared.value().output && flush_each) {
+            flushed = prepared.value().output->Flush();
         }
         lock.lock();
         if (prepared.ok() && flushed.ok()) {
             slot.file.emplace(std::move(prepared.value()));
-            slot.flushed = flush_each;
+            slot.flushed = flush_each || !slot.file->output;
             slot.state = State::Prepared;
         } else {
             slot.state = State::Failed;  // its temporary file is gone with `prepared`
@@ -135,7 +135,7 @@ void PreparePipeline::FlushForTurn(std::unique_lock<std::mutex>& lock, Slot& slo
             Slot& other = SlotOf(i);
             if (other.state == State::Prepared && !other.flushed) {
                 group.push_back(&other);
-                outputs.push_back(&other.file->output);
+                outputs.push_back(&*other.file->output);
             }
         }
         // Prepared slots are the taking thread's until it takes them: no worker touches them meanwhile.
@@ -151,7 +151,7 @@ void PreparePipeline::FlushForTurn(std::unique_lock<std::mutex>& lock, Slot& slo
         group_flush_.reset();
     }
     lock.unlock();
-    const auto flushed = slot.file->output.Flush();
+    const auto flushed = slot.file->output->Flush();
     lock.lock();
     if (flushed.ok()) {
         slot.flushed = true;

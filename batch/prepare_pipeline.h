@@ -34,13 +34,15 @@ class PreparePipeline {
 
     // What a file's turn finds.
     struct Turn {
-        std::optional<PreparedFile> prepared;  // its new content, on disk; nothing: it is rewritten in hand
-        bool failed = false;                   // its preparation failed: nothing that went ahead of the turn may stay
+        // Its new content, on disk, or no output for a file the edit leaves as it is; nothing: it is
+        // rewritten in hand.
+        std::optional<PreparedFile> prepared;
+        bool failed = false;  // its preparation failed: nothing that went ahead of the turn may stay
     };
 
     // Starts the workers on `files` from `first` on, in `folder`. A stop requested through `stop` reaches
     // every worker at once.
-    PreparePipeline(const HeadTailTexts& texts, const platform::Path& folder, const FileList& files, std::size_t first,
+    PreparePipeline(const HeadTailEdit& edit, const platform::Path& folder, const FileList& files, std::size_t first,
                     std::stop_token stop);
     // Stops the workers and removes every temporary file they prepared that was not taken.
     ~PreparePipeline();
@@ -65,7 +67,7 @@ class PreparePipeline {
     Slot& SlotOf(std::size_t index) { return slots_[index % slots_.size()]; }
 
     const FileList& files_;
-    const HeadTailTexts& texts_;
+    const HeadTailEdit& edit_;
     std::stop_source stop_;
     std::stop_callback<std::function<void()>> forward_stop_;
     std::optional<platform::GroupFlush> group_flush_;  // nothing: every worker flushes its own files

@@ -9,6 +9,8 @@ std::u16string CountText(std::int64_t count) {
     return std::u16string(digits.begin(), digits.end());
 }
 
+}  // namespace
+
 std::u16string ProblemText(const Problem& problem) {
     if (const auto* error = std::get_if<platform::Error>(&problem)) {
         return error->text;
@@ -29,6 +31,8 @@ std::u16string ProblemText(const Problem& problem) {
     }
     return {};
 }
+
+namespace {
 
 // The box that reports a stopped run: how far it got, where it stopped, and why.
 std::u16string FailureReport(const RunOutcome& outcome) {

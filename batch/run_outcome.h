@@ -52,11 +52,13 @@ struct AddedTexts {
 
 struct RunOutcome {
     OutcomeKind kind = OutcomeKind::Completed;
-    std::int64_t files_done = 0;
-    Refusal refusal = Refusal::NoPath;  // for a refused run
-    platform::Path where;               // for a failed or unconfirmed run: the file or folder concerned
-    Problem problem;                    // for a failed or unconfirmed run: why
-    std::int64_t files_left = 0;        // for an undo: files left alone, changed or gone since the run
+    std::int64_t files_done = 0;  // rewritten (or, by an undo, restored)
+    // Left as they were: the run's edit would not change them, or, for an undo, they changed since the run.
+    std::int64_t files_left = 0;
+    std::int64_t files_passed_over = 0;  // no longer normal files at their turn
+    Refusal refusal = Refusal::NoPath;   // for a refused run
+    platform::Path where;                // for a failed or unconfirmed run: the file or folder concerned
+    Problem problem;                     // for a failed or unconfirmed run: why
     // What is still on the files, in list order, for runs that note it: after a run, what it added to each
     // file it rewrote; after an undo, what it did not get to take off.
     std::vector<AddedTexts> added{};
@@ -64,6 +66,9 @@ struct RunOutcome {
 
 // A run stopped by `problem` at `where` after `files_done` files.
 RunOutcome FailedRun(std::int64_t files_done, platform::Path where, Problem problem);
+
+// Why the writer could not rewrite a file, as the failure report says it.
+std::u16string ProblemText(const Problem& problem);
 
 // The text the window shows for the outcome: a refusal, "任务完成！" or the report of a failure; nothing for
 // a run with nothing to do or one that was stopped.

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "batch/trim.h"
+
 namespace cli {
 namespace {
 
@@ -14,6 +16,19 @@ struct TextOption {
 constexpr TextOption kTextOptions[] = {
     {u"--head", u"--head-file", &Options::head},
     {u"--tail", u"--tail-file", &Options::tail},
+    {u"--old-head", u"--old-head-file", &Options::old_head},
+    {u"--old-tail", u"--old-tail-file", &Options::old_tail},
+};
+
+struct ModeOption {
+    std::u16string_view name;
+    RunMode mode;
+};
+
+constexpr ModeOption kModeOptions[] = {
+    {u"--check", RunMode::Check},
+    {u"--missing-only", RunMode::MissingOnly},
+    {u"--remove", RunMode::Remove},
 };
 
 UsageError Error(std::u16string_view chinese, std::u16string_view english, std::u16string_view argument) {
@@ -25,6 +40,37 @@ UsageError Error(std::u16string_view chinese, std::u16string_view english, std::
         text += argument;
     }
     return {text};
+}
+
+const ModeOption* ModeNamed(std::u16string_view name) {
+    for (const ModeOption& option : kModeOptions) {
+        if (name == option.name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+// The combinations of mode and texts that cannot be run, found once the whole line is read.
+std::optional<UsageError> CheckCombination(const Options& options) {
+    const bool has_head = options.head.kind != TextSource::Kind::None;
+    const bool has_tail = options.tail.kind != TextSource::Kind::None;
+    if ((options.old_head.kind != TextSource::Kind::None && !has_head) ||
+        (options.old_tail.kind != TextSource::Kind::None && !has_tail)) {
+        return Error(u"旧的头部或尾部须与新的一同给出", u"an old head or tail needs the new one beside it", u"");
+    }
+    if (options.swap() && (options.mode == RunMode::Check || options.mode == RunMode::Remove)) {
+        return Error(u"旧的头部或尾部只能用于替换", u"an old head or tail is only for a swap",
+                     options.mode == RunMode::Check ? u"--check" : u"--remove");
+    }
+    return std::nullopt;
+}
+
+// A text that would read as a byte-order mark, which the modes that look for texts in files cannot tell
+// from one.
+bool StartsLikeMark(std::u16string_view text) {
+    const std::u16string_view trimmed = TrimSpaces(text);
+    return !trimmed.empty() && (trimmed[0] == u'\uFEFF' || trimmed[0] == u'\0');
 }
 
 }  // namespace
@@ -50,6 +96,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::u16string>& arguments)
         }
         if (argument == u"--help" || argument == u"-h") {
             return HelpRequested{};
+        }
+        if (const ModeOption* mode = ModeNamed(argument)) {
+            if (options.mode != RunMode::Add) {
+                return Error(u"--check、--missing-only、--remove 只能选一个",
+                             u"only one of --check, --missing-only and --remove may be given", argument);
+            }
+            options.mode = mode->mode;
+            continue;
         }
 
         // --name VALUE or --name=VALUE; the value is taken as typed, even when it starts with "-".
@@ -82,7 +136,26 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::u16string>& arguments)
     if (!have_folder) {
         return Error(u"缺少目录", u"FOLDER is missing", u"");
     }
+    if (auto wrong = CheckCombination(options)) {
+        return *wrong;
+    }
     return options;
+}
+
+std::optional<UsageError> CheckTexts(const Options& options, const Texts& texts) {
+    if (options.mode == RunMode::Remove && IsBlank(texts.head) && IsBlank(texts.tail)) {
+        return Error(u"--remove 需要非空的头部或尾部", u"--remove needs a head or a tail that is not blank", u"");
+    }
+    if (options.mode == RunMode::Add && !options.swap()) {
+        return std::nullopt;
+    }
+    for (const std::u16string* text : {&texts.head, &texts.tail, &texts.old_head, &texts.old_tail}) {
+        if (StartsLikeMark(*text)) {
+            return Error(u"头部或尾部不能以 U+FEFF 或 U+0000 开头",
+                         u"a head or tail may not begin with U+FEFF or U+0000", u"");
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace cli

@@ -130,7 +130,9 @@ void ConsoleView::ClearProgress() {
 
 ConsoleView::Output MakeConsoleOutput() {
     ConsoleView::Output output;
-    output.write = platform::WriteConsoleText;
+    output.write = [](platform::ConsoleStream stream, std::u16string_view text) {
+        platform::WriteConsoleText(stream, text);
+    };
     output.progress_wanted = platform::IsTerminal(platform::ConsoleStream::Error);
     output.now = [] { return ConsoleView::Clock::now(); };
     return output;

@@ -16,7 +16,9 @@ bool IsTerminal(ConsoleStream stream);
 // Writes text so that it reads correctly where the stream goes: straight to the console window when it is
 // one, otherwise encoded for the console (UTF-8 on Linux; the console output code page on Windows). "\n"
 // ends a line; it becomes the platform's line end.
-void WriteConsoleText(ConsoleStream stream, std::u16string_view text);
+// `utf8` asks for UTF-8 wherever the stream is redirected, for output that other programs read, such as a
+// list of paths.
+void WriteConsoleText(ConsoleStream stream, std::u16string_view text, bool utf8 = false);
 
 // While it lives, the requests that end a console program where it stands (Ctrl+C, Ctrl+Break, a closed
 // console window, logoff and shutdown on Windows; SIGINT, SIGTERM and SIGHUP elsewhere) only ask `token()`

@@ -37,8 +37,9 @@ struct FolderEntry {
 };
 
 // The files directly in `folder`, hidden and system ones included, in the order the system lists them.
-// Fails when `folder` is not a folder that can be listed.
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder);
+// Fails when `folder` is not a folder that can be listed. Without `sizes`, the sizes may be left at 0 where
+// looking them up would cost a call per file.
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool sizes = true);
 
 // Which file a path leads to and which version of it: equal stamps mean the same file, unchanged.
 struct FileStamp {
@@ -160,8 +161,9 @@ void AbandonWaits();
 // confirm that they are; a file system that cannot flush a folder at all is no failure.
 Status SyncFolder(const Path& folder);
 
-// The whole content of a small file, such as a text given on the command line by file name.
-Result<std::string> ReadWholeFile(const Path& path);
+// The whole content of a small file, such as a text given on the command line by file name, read to its end
+// (a pipe too) but never past `most` bytes: a longer content stops the read at `most` + 1 bytes.
+Result<std::string> ReadWholeFile(const Path& path, std::size_t most);
 
 // Paths from the window's UTF-16 text and back. A text that cannot name a path (an unpaired surrogate on a
 // system whose paths are UTF-8) yields nothing.

@@ -11,16 +11,26 @@
 
 namespace {
 
-// Rewrites one file holding `before` and returns what it holds afterwards, or nothing when the rewrite was
-// refused, which must leave the file as it was. Undone, a rewritten file holds `before` again.
-std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view tail, std::string_view before) {
+using OldTexts = std::optional<std::pair<std::u16string, std::u16string>>;
+
+// Rewrites one file holding `before` in `mode` (a swap with `old`) and returns what it holds afterwards, or
+// nothing when the rewrite was refused, which must leave the file as it was. A file that the mode leaves as
+// it was must not have been written at all; one that a plain run rewrote holds `before` again once undone.
+std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view tail, std::string_view before,
+                                   RunMode mode, const OldTexts& old) {
     TestFolder folder;
     const auto path = folder.Write(u"f.txt", before);
+    const auto stamp = platform::StampOf(path);
     const HeadTailTexts texts(head, tail);
-    HeadTailWriter writer(texts);
+    const HeadTailEdit edit(mode, texts,
+                            old ? std::optional<HeadTailTexts>(std::in_place, old->first, old->second) : std::nullopt);
+    HeadTailWriter writer(edit, {});
     std::vector<AddedTexts> added;
     writer.NoteAddedIn(&added);
     const auto status = writer.AddHeadTail(path, {});
+    if ((mode != RunMode::Add || old) && folder.Read(u"f.txt") == before) {
+        EXPECT_EQ(platform::StampOf(path).value(), stamp.value()) << "written though nothing changed";
+    }
     EXPECT_EQ(NamesIn(folder.path()), std::vector<std::u16string>{u"f.txt"}) << "a temporary file was left behind";
     if (!status.ok()) {
         EXPECT_EQ(std::get<WriteProblem>(status.error()), WriteProblem::Unencodable);
@@ -28,8 +38,10 @@ std::optional<std::string> Rewrite(std::u16string_view head, std::u16string_view
         return std::nullopt;
     }
     const std::string after = folder.Read(u"f.txt");
-    EXPECT_EQ(UndoAdded(added, [](const BatchProgress&) {}).files_done, 1);
-    EXPECT_EQ(folder.Read(u"f.txt"), before) << "not undone";
+    if (mode == RunMode::Add && !old) {
+        EXPECT_EQ(UndoAdded(added, [](const BatchProgress&) {}).files_done, 1);
+        EXPECT_EQ(folder.Read(u"f.txt"), before) << "not undone";
+    }
     return after;
 }
 
@@ -52,6 +64,8 @@ TEST(AddHeadTail, FramesTheFormerContentInTheFilesOwnEncoding) {
         std::u16string head, tail;
         std::string before;
         std::optional<std::string> after;
+        RunMode mode = RunMode::Add;
+        OldTexts old = std::nullopt;
     } cases[] = {
         {u"H", u"T", "abc", "H\r\nabc\r\nT"},
         {u"   ", u"T", "abc", "abc\r\nT"},
@@ -86,10 +100,23 @@ TEST(AddHeadTail, FramesTheFormerContentInTheFilesOwnEncoding) {
         {u"头", u"尾", layer, "\xCD\xB7\r\n" + layer + "\r\n\xCE\xB2"},
         {u"头", u"尾", "\xCD\xB7\r\n" + ascii + "\r\n\xCE\xB2",
          "\xCD\xB7\r\n\xCD\xB7\r\n" + ascii + "\r\n\xCE\xB2\r\n\xCE\xB2"},
-        {u"头", u"尾", "\xCE\xB2", "\xE5\xA4\xB4\r\n\xCE\xB2\r\n\xE5\xB0\xBE"}};  // no framing: UTF-8 as ever
+        {u"头", u"尾", "\xCE\xB2", "\xE5\xA4\xB4\r\n\xCE\xB2\r\n\xE5\xB0\xBE"},  // no framing: UTF-8 as ever
+        {u"H", u"T", "H\r\nabc\r\nT", "H\r\nabc\r\nT", RunMode::MissingOnly},
+        {u"H", u"T", "H\nabc", "H\nabc\r\nT", RunMode::MissingOnly},
+        {u"头", u"尾", "\xE5\xA4\xB4\r\n\xD6\xD0", "\xE5\xA4\xB4\r\n\xD6\xD0\r\n\xE5\xB0\xBE", RunMode::MissingOnly},
+        {u"H", u"T", "H\r\nabc\r\nT\n", "abc", RunMode::Remove},
+        {u"H", u"T", "H\r\n", "", RunMode::Remove},
+        {u"H", u"T", "abc\r\nT\r\nT", "abc\r\nT", RunMode::Remove},
+        {u"H", u"T", "abc", "abc", RunMode::Remove},
+        {u"头", u"", "\xFF\xFE\x34\x59\r\0\n\0\x61"s, "\xFF\xFE\x61"s, RunMode::Remove},  // an odd length
+        {u"H", u"T", ascii + "\r\nT", ascii, RunMode::Remove},
+        {u"H", u"T", "O\nabc\r\nP", "H\r\nabc\r\nT", RunMode::Add, OldTexts({u"O", u"P"})},
+        {u"H", u"T", "abc\r\nP", "abc\r\nT", RunMode::Add, OldTexts({u"O", u"P"})},
+        {u"H", u"T", "abc", "abc", RunMode::Add, OldTexts({u"O", u"P"})},
+        {u"H", u"T", "abc", "H\r\nabc\r\nT", RunMode::MissingOnly, OldTexts({u"O", u"P"})}};
     for (const auto& row : cases) {
         SCOPED_TRACE(testing::PrintToString(row.before.substr(0, 40)));
-        EXPECT_EQ(Rewrite(row.head, row.tail, row.before), row.after);
+        EXPECT_EQ(Rewrite(row.head, row.tail, row.before, row.mode, row.old), row.after);
     }
 }
 

@@ -141,7 +141,7 @@ TEST(UndoAdded, TakesOffTheLastRunOnlyFromFilesAsItLeftThem) {
     for (const auto& row : cases) {
         folder.Write(row.name, "abc");
     }
-    const RunInputs inputs{folder.path(), HeadTailTexts(u"H", u"T"), true};
+    const RunInputs inputs{folder.path(), HeadTailTexts(u"H", u"T"), RunMode::Add, std::nullopt, true};
     RewriteFolder(inputs, [](const auto&) {});
     const auto last = RewriteFolder(inputs, [](const auto&) {});
     ASSERT_EQ(last.added.size(), std::size(cases));
@@ -164,6 +164,56 @@ TEST(UndoAdded, TakesOffTheLastRunOnlyFromFilesAsItLeftThem) {
     const auto failed = UndoAdded(failing, [](const auto&) {});
     EXPECT_EQ(std::tuple(failed.kind, failed.files_done, failed.where, failed.added.size()),
               std::tuple(OutcomeKind::Failed, 1, failing[1].path, failing.size() - 1));
+}
+
+// A run in a mode that takes texts off or adds only what is missing, stopped by the user or by a failure at
+// the second file's turn: the report, the count and the files are as the plain run leaves them.
+TEST(RewriteFolder, StopsMidRunInEveryWritingModeAsThePlainRunDoes) {
+    const auto hard_link = [](const platform::Path& file) {
+        std::filesystem::create_hard_link(file, platform::Path(file).replace_extension(".link"));
+    };
+    const struct {
+        RunMode mode;
+        bool swap;
+        bool fail;  // a second name for the file; otherwise the user stops the run
+        std::string rewritten;
+    } cases[] = {
+        {RunMode::Remove, false, false, "x"},
+        {RunMode::Remove, false, true, "x"},
+        {RunMode::MissingOnly, false, true, "H\r\nx\r\nT"},
+        {RunMode::Add, true, false, "N\r\nx"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(static_cast<int>(row.mode) * 10 + row.swap + 2 * row.fail);
+        TestFolder folder;
+        for (const auto* name : {u"a.txt", u"b.txt", u"c.txt"}) {
+            folder.Write(name, "H\r\nx");
+        }
+        std::stop_source stop;
+        std::vector<platform::Path> visited;
+        const auto hook = [&](const BatchProgress& progress) {
+            if (visited.empty() || visited.back() != progress.current_file) {
+                visited.push_back(progress.current_file);
+                if (visited.size() == 2) {
+                    row.fail ? hard_link(progress.current_file) : void(stop.request_stop());
+                }
+            }
+        };
+        RunInputs inputs{folder.path(), HeadTailTexts(row.swap ? u"N" : u"H", u"T"), row.mode};
+        if (row.swap) {
+            inputs.old_texts.emplace(u"H", u"T");
+        }
+        const RunOutcome outcome = RewriteFolder(inputs, hook, stop.get_token());
+        ASSERT_EQ(visited.size(), 2u);
+        EXPECT_EQ(outcome.kind, row.fail ? OutcomeKind::Failed : OutcomeKind::Stopped);
+        if (row.fail) {
+            EXPECT_TRUE(Stopped(*OutcomeText(outcome), 1, visited[1], messages::kHardLinked));
+        }
+        EXPECT_EQ(outcome.files_done, 1);
+        for (const auto* name : {u"a.txt", u"b.txt", u"c.txt"}) {
+            EXPECT_EQ(folder.Read(name), folder / name == visited[0] ? row.rewritten : "H\r\nx") << visited[0];
+        }
+    }
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace {
 struct Case {
     std::vector<std::u16string> arguments;  // "@" stands for the test's folder, "@name" for a file in it
     int exit_status;
-    std::u16string out;  // how standard output starts; empty: it is empty
+    std::u16string out;  // how standard output starts, "@" for the folder; empty: it is empty
     std::u16string err;  // the same for standard error
     std::string a_txt = "abc";
     int signal = 0;  // sent once the run has a temporary file in "big"; then its files are checked
@@ -40,11 +40,24 @@ const Case kCases[] = {
     {{u"--bold", u"@"}, 2, u"", u"未知选项 / unknown option: --bold\n详见 / See: varnotta-cli --help"},
     {{u"--head-file", u"@missing.utf8", u"@"}, 2, u"", u"无法读取文件 / cannot read file: "},
     {{u"--head-file", u"@gbk", u"@"}, 2, u"", u"文件不是 UTF-8 文本 / file is not UTF-8 text: "},
+    {{u"--check", u"--head", u"H", u"@"}, 1, u"@", u""},
+    {{u"--check", u"@empty"}, 0, u"", u""},
+    {{u"--check", u"--head", u"H", u"@no such folder"}, 3, u"", u"该路径不存在！\n"},
+    {{u"--check", u"--head", u"H", u"@a.txt"}, 3, u"", u"无法读取 / cannot read: "},
+    {{u"--missing-only", u"--head", u"H", u"--tail", u"T", u"@"},
+     0,
+     u"任务完成！\n",
+     u"改写 1 个文件，原样保留 0 个，跳过 0 个 / 1 rewritten, 0 left as they were, 0 passed over\n",
+     "H\r\nabc\r\nT"},
+    {{u"--remove", u"--head", u"H", u"@"}, 0, u"任务完成！\n", u"改写 0 个文件，原样保留 1 个，跳过 0 个"},
+    {{u"--remove", u"@"}, 2, u"", u"--remove 需要非空的头部或尾部 / --remove needs a head or a tail"},
+    {{u"--missing-only", u"--tail", u" \uFEFFT", u"@"}, 2, u"", u"头部或尾部不能以 U+FEFF 或 U+0000 开头"},
 #ifdef _WIN32
     {{u"--head", u"H", u"@big"}, static_cast<int>(0xC000013A), u"", kStopped, "abc", SIGINT},  // Ctrl+C's own status
 #else
     {{u"--head", u"H", u"@big"}, 128 + SIGINT, u"", kStopped, "abc", SIGINT},
     {{u"--head", u"H", u"@big"}, 128 + SIGTERM, u"", kStopped, "abc", SIGTERM},
+    {{u"--head-file", u"/dev/zero", u"@"}, 2, u"", u"文件超过 16 MiB / file is larger than 16 MiB: /dev/zero"},
 #endif
 };
 
@@ -88,7 +101,9 @@ TEST(CliProcess, ExitStatusOutputAndFiles) {
         EXPECT_EQ(cli.Wait(), run.exit_status);
         const std::u16string out = ConsoleText(ReadBytes(output / u"out"));
         const std::u16string err = ConsoleText(ReadBytes(output / u"err"));
-        EXPECT_TRUE(run.out.empty() ? out.empty() : out.starts_with(run.out)) << testing::PrintToString(out);
+        const std::u16string expected_out =
+            run.out.starts_with(u'@') ? folder.path().u16string() + run.out.substr(1) : run.out;
+        EXPECT_TRUE(run.out.empty() ? out.empty() : out.starts_with(expected_out)) << testing::PrintToString(out);
         EXPECT_TRUE(run.err.empty() ? err.empty() : err.starts_with(run.err)) << testing::PrintToString(err);
         EXPECT_EQ(folder.Read(u"a.txt"), run.a_txt);
         EXPECT_EQ(NamesIn(folder.path()), (std::vector<std::u16string>{u"a.txt", u"big", u"empty", u"gbk", u"u8"}));

@@ -17,7 +17,11 @@ std::u16string Described(const cli::ParsedCommandLine& parsed) {
         return kinds[static_cast<int>(text.kind)] + text.value;
     };
     const auto& options = std::get<cli::Options>(parsed);
-    return u"head " + source(options.head) + u", tail " + source(options.tail) + u", folder [" + options.folder + u"]";
+    const char16_t* modes[] = {u"", u"missing only, ", u"remove, ", u"check, "};
+    const std::u16string old =
+        options.swap() ? u", old " + source(options.old_head) + u"/" + source(options.old_tail) : u"";
+    return modes[static_cast<int>(options.mode)] + (u"head " + source(options.head)) + u", tail " +
+           source(options.tail) + old + u", folder [" + options.folder + u"]";
 }
 
 // Values may start with a dash or hold "=" and spaces; the folder keeps its spaces for the run to trim, and
@@ -45,7 +49,17 @@ TEST(CommandLine, ParsesAsTyped) {
         {{u"--head", u"A", u"--head-file", u"B", u"f"},
          u"头部或尾部内容只能指定一次 / head and tail may each be given once: --head-file"},
         {{u"--tail=A", u"--tail=B", u"f"},
-         u"头部或尾部内容只能指定一次 / head and tail may each be given once: --tail=B"}};
+         u"头部或尾部内容只能指定一次 / head and tail may each be given once: --tail=B"},
+        {{u"--check", u"--head", u"H", u"f"}, u"check, head typed H, tail none, folder [f]"},
+        {{u"--missing-only", u"--old-tail-file", u"o", u"--tail", u"T", u"f"},
+         u"missing only, head none, tail typed T, old none/file o, folder [f]"},
+        {{u"--check", u"--remove", u"f"},
+         u"--check、--missing-only、--remove 只能选一个 / only one of --check, --missing-only and --remove may be "
+         u"given: --remove"},
+        {{u"--old-head", u"O", u"--tail", u"T", u"f"},
+         u"旧的头部或尾部须与新的一同给出 / an old head or tail needs the new one beside it"},
+        {{u"--remove", u"--old-head", u"O", u"--head", u"H", u"f"},
+         u"旧的头部或尾部只能用于替换 / an old head or tail is only for a swap: --remove"}};
     for (const auto& [arguments, parsed] : cases) {
         EXPECT_EQ(Described(cli::ParseCommandLine(arguments)), parsed) << testing::PrintToString(arguments);
     }

@@ -1,7 +1,10 @@
 // Random file bytes and random head and tail texts through the real rewrite, on a real file: the result
 // must be exactly the byte-order mark, the encoded head and its CR LF, the former bytes, the CR LF and the
 // encoded tail, in the encoding the reference picks; or, when that encoding cannot hold the texts, a
-// refusal that leaves the file as it was. Either way no temporary file may stay behind.
+// refusal that leaves the file as it was. Either way no temporary file may stay behind. A rewritten file
+// then has the same texts taken off again, which must give back the former bytes exactly, unless a text
+// begins with U+FEFF or U+0000, which can turn the start of a marked file into another mark (front ends
+// refuse such texts for taking off).
 //
 // Input: a flags byte, the head's and the tail's length in UTF-16 units (one byte each, 0..15 used), the
 // units (two bytes each, little-endian), then the file. When the flags' low three bits are all set, the
@@ -39,13 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3 || size < 3 + 2 * (data[1] % 16 + data[2] % 16)) {
         return 0;
     }
-    std::u16string texts;  // head, then tail
+    std::u16string units;  // head, then tail
     for (std::size_t i = 0; i < data[1] % 16 + data[2] % 16; ++i) {
-        texts += static_cast<char16_t>(data[3 + 2 * i] | (data[4 + 2 * i] << 8));
+        units += static_cast<char16_t>(data[3 + 2 * i] | (data[4 + 2 * i] << 8));
     }
-    const std::u16string head = texts.substr(0, data[1] % 16);
-    const std::u16string tail = texts.substr(data[1] % 16);
-    std::string file(reinterpret_cast<const char*>(data) + 3 + 2 * texts.size(), size - 3 - 2 * texts.size());
+    const std::u16string head = units.substr(0, data[1] % 16);
+    const std::u16string tail = units.substr(data[1] % 16);
+    std::string file(reinterpret_cast<const char*>(data) + 3 + 2 * units.size(), size - 3 - 2 * units.size());
     // The padding is plain ASCII, so one "a" in front of the input stands for all of it when the rules are
     // applied (no mark, the same validity): the slow reference need not walk a whole chunk.
     const bool straddle = (data[0] & 7) == 7;
@@ -73,6 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Expect(status.ok(), "refused texts the file's encoding can hold");
         Expect(result == file.substr(0, detected.mark_length) + *before + file.substr(detected.mark_length) + *after,
                "the result is not mark, head, CR LF, former bytes, CR LF, tail");
+        const auto like_mark = [](const std::u16string& text) {
+            return !text.empty() && (text[0] == u'\uFEFF' || text[0] == u'\0');
+        };
+        if (!like_mark(trimmed_head) && !like_mark(trimmed_tail)) {
+            const HeadTailEdit removal(RunMode::Remove, texts);
+            Expect(HeadTailWriter(removal, {}).AddHeadTail(path, {}).ok(), "taking the texts off failed");
+            std::ifstream again(path, std::ios::binary);
+            Expect(std::string{std::istreambuf_iterator<char>(again), {}} == file,
+                   "taking the texts off did not give back the former bytes");
+        }
     } else {
         Expect(!status.ok(), "wrote texts the file's encoding cannot hold");
         const auto* problem = std::get_if<WriteProblem>(&status.error());

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/unicode.h"
@@ -19,7 +20,7 @@ bool IsTerminal(ConsoleStream stream) {
     return isatty(DescriptorOf(stream)) == 1;
 }
 
-void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
+void WriteConsoleText(ConsoleStream stream, std::u16string_view text, bool /*utf8: always*/) {
     const std::string bytes = Utf16ToUtf8Lenient(text);  // a damaged name must not cost the message
     const int fd = DescriptorOf(stream);
     std::size_t done = 0;

@@ -233,7 +233,7 @@ Result<bool> IsNormalFile(const Path& path) {
     return MatchesMask(path.native(), LastComponent(path.native()), kNormalEntries);
 }
 
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool sizes) {
     const UniqueDir dir(::opendir(folder.c_str()));
     if (!dir) {
         return SystemError(errno);
@@ -241,6 +241,13 @@ Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
     std::vector<FolderEntry> files;
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
+        if (!sizes && (entry->d_type == DT_REG || entry->d_type == DT_DIR)) {
+            if (entry->d_type == DT_REG) {
+                files.push_back({JoinPath(folder.native(), entry->d_name), 0});  // the listing told its kind
+            }
+            errno = 0;
+            continue;
+        }
         struct stat info;
         // An entry gone since it was listed is kept: its turn in the run finds it missing.
         if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -552,7 +559,7 @@ std::u16string PathText(const Path& path) {
     return Utf8ToUtf16Lenient(path.native());
 }
 
-Result<std::string> ReadWholeFile(const Path& path) {
+Result<std::string> ReadWholeFile(const Path& path, std::size_t most) {
     const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
         return SystemError(errno);
@@ -560,17 +567,18 @@ Result<std::string> ReadWholeFile(const Path& path) {
     std::string content;
     char buffer[64 * 1024];
     for (;;) {
-        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        const std::size_t wanted = std::min(sizeof buffer, most + 1 - content.size());
+        const ssize_t n = ::read(file.get(), buffer, wanted);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
             return SystemError(errno);
         }
-        if (n == 0) {
+        content.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0 || content.size() > most) {
             return content;
         }
-        content.append(buffer, static_cast<std::size_t>(n));
     }
 }
 

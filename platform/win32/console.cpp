@@ -34,7 +34,7 @@ bool IsTerminal(ConsoleStream stream) {
     return IsConsole(HandleOf(stream));
 }
 
-void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
+void WriteConsoleText(ConsoleStream stream, std::u16string_view text, bool utf8) {
     const HANDLE handle = HandleOf(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) {
         return;
@@ -62,7 +62,7 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text) {
         }
         wide += static_cast<wchar_t>(c);
     }
-    UINT code_page = GetConsoleOutputCP();
+    UINT code_page = utf8 ? CP_UTF8 : GetConsoleOutputCP();
     if (code_page == 0) {
         code_page = GetACP();  // no console at all: the system's own code page
     }

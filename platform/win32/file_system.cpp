@@ -181,7 +181,7 @@ Result<bool> IsNormalFile(const Path& path) {
     return !found.value().empty();
 }
 
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder) {
+Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool /*sizes: always there*/) {
     const std::wstring pattern = JoinPath(SystemPath(folder), L"*");
     WIN32_FIND_DATAW data;
     HANDLE raw = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
@@ -437,7 +437,7 @@ std::u16string PathText(const Path& path) {
     return std::u16string(text.begin(), text.end());
 }
 
-Result<std::string> ReadWholeFile(const Path& path) {
+Result<std::string> ReadWholeFile(const Path& path, std::size_t most) {
     const HANDLE opened =
         CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -449,13 +449,14 @@ Result<std::string> ReadWholeFile(const Path& path) {
     char buffer[64 * 1024];
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+        const auto wanted = static_cast<DWORD>(std::min(sizeof buffer, most + 1 - content.size()));
+        if (!ReadFile(file.get(), buffer, wanted, &read, nullptr)) {
             return LastError();
         }
-        if (read == 0) {
+        content.append(buffer, read);
+        if (read == 0 || content.size() > most) {
             return content;
         }
-        content.append(buffer, read);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "batch/check_files.h"
 
+#include <optional>
 #include <string>
 
 #include "batch/folder_scan.h"
@@ -7,17 +8,21 @@
 
 namespace {
 
-// Whether the file carries both texts, read from its two ends.
-WriteResult<bool> CarriesBoth(const platform::Path& path, const HeadTailEdit& edit, std::string& buffer) {
-    auto input = platform::InputFile::Open(path);
+// Whether the file carries both texts, read from its two ends; nothing when it is no normal file (any more).
+WriteResult<std::optional<bool>> CarriesBoth(const platform::Path& path, const HeadTailEdit& edit,
+                                             std::string& buffer) {
+    auto input = platform::OpenNormalFile(path);
     if (!input.ok()) {
         return input.error();
     }
-    auto ends = ReadFileEnds(input.value(), edit.window(), buffer);
+    if (!input.value()) {
+        return std::optional<bool>();
+    }
+    auto ends = ReadFileEnds(*input.value(), edit.window(), buffer);
     if (!ends.ok()) {
         return ends.error();
     }
-    return edit.CarriesBoth(ends.value());
+    return std::optional<bool>(edit.CarriesBoth(ends.value()));
 }
 
 }  // namespace
@@ -33,19 +38,16 @@ RunOutcome CheckFiles(const platform::Path& folder, const HeadTailTexts& texts,
     RunOutcome outcome;
     outcome.kind = files.value().empty() ? OutcomeKind::NothingToDo : OutcomeKind::Completed;
     for (const auto& file : files.value()) {
-        auto normal = platform::IsNormalFile(file.path);
-        if (normal.ok() && !normal.value()) {
-            ++outcome.files_passed_over;
-            continue;
-        }
-        auto carries = normal.ok() ? CarriesBoth(file.path, edit, buffer) : WriteResult<bool>(normal.error());
+        auto carries = CarriesBoth(file.path, edit, buffer);
         if (!carries.ok()) {
             outcome.kind = OutcomeKind::Failed;
             outcome.where = file.path;
             outcome.problem = carries.error();
             return outcome;
         }
-        if (carries.value()) {
+        if (!carries.value()) {
+            ++outcome.files_passed_over;
+        } else if (*carries.value()) {
             ++outcome.files_done;
         } else {
             ++outcome.files_left;

@@ -9,7 +9,7 @@
 // Tells, changing nothing, which of the files a run would rewrite lack the head or the tail. Reads only the
 // first and the last bytes of each file, as many as the texts can take, never its body. Calls `lacking` with
 // each such file in list order; files_done counts the files that carry both, files_left those that lack
-// one, files_passed_over those that
-// are no longer normal files. Stops at the first file that cannot be read, with a Failed outcome.
+// one, files_passed_over those that a run passes over (hidden, system, links, gone). Stops at the first file
+// that cannot be read, with a Failed outcome.
 RunOutcome CheckFiles(const platform::Path& folder, const HeadTailTexts& texts,
                       const std::function<void(const platform::Path&)>& lacking);

@@ -65,8 +65,10 @@ bool HeadTailEdit::CarriesBoth(const FileEnds& ends) const {
 
 WriteResult<FileEnds> ReadFileEnds(const platform::InputFile& input, std::size_t window, std::string& buffer) {
     const std::uint64_t size = input.stamp().size;
-    // Never the body between the two ends: a file no longer than both of them together is read in one piece.
-    const bool whole = size <= 2 * static_cast<std::uint64_t>(window);
+    // Never the body between the two ends: a file no longer than both of them together, or than one page,
+    // which costs no more to read than a part of it, is read in one piece.
+    constexpr std::uint64_t kPage = 4096;
+    const bool whole = size <= std::max(2 * static_cast<std::uint64_t>(window), kPage);
     const std::size_t first = whole ? static_cast<std::size_t>(size) : window;
     buffer.resize(whole ? first : 2 * window);
     const auto read_at = [&](std::uint64_t offset, char* into, std::size_t wanted) -> WriteStatus {

@@ -80,6 +80,11 @@ class InputFile {
     FileStamp stamp_;
 };
 
+// The file at `path` opened for reading when it is a normal file as IsNormalFile says; nothing when it is not
+// one, or no longer there. Where the system allows, the open itself tells, which saves the lookup for callers
+// that read every file they look up.
+Result<std::optional<InputFile>> OpenNormalFile(const Path& path);
+
 // New content for `target`, written to a temporary file beside it and put in its place in one step.
 // The temporary's name never ends in ".txt". Unless Replace succeeds, the temporary file is removed and
 // the target is left as it was.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "batch/check_files.h"
 #include "batch/undo_run.h"
 #include "platform/seam.h"
 #include "tests/support/fault_support.h"
@@ -164,6 +165,19 @@ TEST(UndoAdded, TakesOffTheLastRunOnlyFromFilesAsItLeftThem) {
     const auto failed = UndoAdded(failing, [](const auto&) {});
     EXPECT_EQ(std::tuple(failed.kind, failed.files_done, failed.where, failed.added.size()),
               std::tuple(OutcomeKind::Failed, 1, failing[1].path, failing.size() - 1));
+}
+
+// The check passes over what a run passes over, and tells the others apart by what they carry.
+TEST(CheckFiles, TellsWhatLacksAndPassesOverHiddenFiles) {
+    TestFolder folder;
+    folder.Write(u"carries.txt", "H\r\nx");
+    const auto lacks = folder.Write(u"lacks.txt", "x");
+    MakeHidden(folder.Write(u".hidden.txt", "x"));
+    std::vector<platform::Path> lacking;
+    const auto outcome = CheckFiles(folder.path(), HeadTailTexts(u"H", u""),
+                                    [&](const platform::Path& path) { lacking.push_back(path); });
+    EXPECT_EQ(std::tuple(outcome.files_done, outcome.files_left, outcome.files_passed_over), std::tuple(1, 1, 1));
+    EXPECT_EQ(lacking, std::vector<platform::Path>{lacks});
 }
 
 // A run in a mode that takes texts off or adds only what is missing, stopped by the user or by a failure at

@@ -233,6 +233,23 @@ Result<bool> IsNormalFile(const Path& path) {
     return MatchesMask(path.native(), LastComponent(path.native()), kNormalEntries);
 }
 
+// The open refuses links (O_NOFOLLOW) and, after it, anything but a regular file; a hidden file is known by
+// its name.
+Result<std::optional<InputFile>> OpenNormalFile(const Path& path) {
+    if (IsHiddenName(LastComponent(path.native()))) {
+        return std::optional<InputFile>();
+    }
+    auto opened = InputFile::Open(path);
+    if (opened.ok()) {
+        return std::optional<InputFile>(std::move(opened.value()));
+    }
+    const auto error = static_cast<int>(opened.error().code);
+    if (IsNoSuchEntry(error) || error == ELOOP || error == EINVAL || error == ENXIO) {
+        return std::optional<InputFile>();
+    }
+    return opened.error();
+}
+
 Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool sizes) {
     const UniqueDir dir(::opendir(folder.c_str()));
     if (!dir) {

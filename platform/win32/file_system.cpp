@@ -215,6 +215,22 @@ Result<FileStamp> StampOf(const Path& path) {
     return StampOfHandle(file.get());
 }
 
+// Windows has no open that refuses hidden and system files: the lookup comes first.
+Result<std::optional<InputFile>> OpenNormalFile(const Path& path) {
+    const auto normal = IsNormalFile(path);
+    if (!normal.ok()) {
+        return normal.error();
+    }
+    if (!normal.value()) {
+        return std::optional<InputFile>();
+    }
+    auto opened = InputFile::Open(path);
+    if (!opened.ok()) {
+        return opened.error();
+    }
+    return std::optional<InputFile>(std::move(opened.value()));
+}
+
 Result<InputFile> InputFile::Open(const Path& path) {
     const std::wstring system_path = SystemPathOfEntry(path);
     UniqueKernelHandle file;

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "batch/add_head_tail.h"
+#include "batch/file_selection.h"
 #include "batch/folder_scan.h"
 #include "batch/prepare_pipeline.h"
 #include "batch/trim.h"
@@ -33,7 +34,7 @@ bool MayLackRoomForAhead(const WriteStatus& status, const std::optional<PrepareP
 // without the pipeline would, when nothing was prepared, when its preparation failed, when it changed since
 // it was read ahead, or when the disk is full.
 WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead, HeadTailWriter& writer,
-                          const platform::FolderEntry& file, BatchProgress& progress,
+                          const platform::Path& file, BatchProgress& progress,
                           const std::function<void(const BatchProgress&)>& report) {
     if (turn.prepared) {
         const auto replaced = turn.prepared->output.Replace(turn.prepared->stamp);
@@ -52,7 +53,7 @@ WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipe
         ahead.reset();  // removes all that was prepared after it; the next file starts a new pipeline
     }
     const auto rewrite = [&] {
-        return writer.AddHeadTail(file.path, [&](std::uint64_t bytes) {
+        return writer.AddHeadTail(file, [&](std::uint64_t bytes) {
             progress.bytes_done = std::max(progress.bytes_done, bytes);  // a second try never shows less
             report(progress);
         });
@@ -66,17 +67,22 @@ WriteStatus RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipe
 }
 
 // Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
-// first failure or when asked to. Small files come prepared ahead from a PreparePipeline.
+// first failure or when asked to. Small files come prepared ahead from a PreparePipeline. Marks in
+// `replaced_in` each folder where a file was replaced.
 std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& files, BatchProgress& progress,
-                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop) {
+                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop,
+                                      std::vector<bool>& replaced_in) {
     HeadTailWriter writer(inputs.texts, stop);
     progress.file_count = static_cast<std::int64_t>(files.size());
-    for (const auto& file : files) {
-        progress.bytes_total += file.size;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        progress.bytes_total += files.SizeOf(index);
     }
+    const auto failure = [&](std::size_t index, Problem problem) {
+        return RunFailure{inputs.selection.chosen() ? files.RelativePathOf(index) : files.PathOf(index),
+                          std::move(problem)};
+    };
     std::optional<PreparePipeline> ahead;
     for (std::size_t index = 0; index < files.size(); ++index) {
-        const auto& file = files[index];
         if (!ahead) {
             ahead.emplace(inputs.texts, inputs.folder, files, index, stop);
         }
@@ -84,13 +90,14 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
         if (stop.stop_requested()) {
             return std::nullopt;
         }
-        progress.current_file = file.path;
-        progress.current_size = file.size;
+        const platform::Path file = files.PathOf(index);
+        progress.current_file = file;
+        progress.current_size = files.SizeOf(index);
         progress.bytes_done = 0;
         report(progress);
-        auto normal = platform::IsNormalFile(file.path);
+        auto normal = platform::IsNormalFile(file);
         if (!normal.ok()) {
-            return RunFailure{file.path, Problem(normal.error())};
+            return failure(index, normal.error());
         }
         if (normal.value()) {
             if (stop.stop_requested()) {
@@ -98,11 +105,12 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
             }
             const auto status = RewriteAtTurn(turn, ahead, writer, file, progress, report);
             if (!status.ok()) {
-                return stop.stop_requested() ? std::nullopt : std::optional(RunFailure{file.path, status.error()});
+                return stop.stop_requested() ? std::nullopt : std::optional(failure(index, status.error()));
             }
             ++progress.files_done;
+            replaced_in[files.FolderOf(index)] = true;
         }  // otherwise gone, hidden, system, or no longer a plain file: skipped without a word
-        progress.bytes_before += file.size;
+        progress.bytes_before += files.SizeOf(index);
     }
     return std::nullopt;
 }
@@ -146,21 +154,27 @@ std::optional<RunInputs> BeginRun(BatchView& view) {
         return std::nullopt;
     }
     RunInputs inputs{std::move(std::get<platform::Path>(folder)),
-                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3))};
+                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3)),
+                     {}};
     LockControls(view, true);
     return inputs;
 }
 
 RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
                          std::stop_token stop) {
-    auto files = CollectTxtFiles(inputs.folder);
-    if (!files.ok()) {
-        return RunOutcome{.kind = OutcomeKind::Failed, .where = inputs.folder, .problem = files.error()};
+    auto collected = CollectFiles(inputs.folder, inputs.selection);
+    if (auto* ended = std::get_if<RunOutcome>(&collected)) {
+        return std::move(*ended);
     }
+    const FileList& files = std::get<FileList>(collected);
     BatchProgress state;
-    const auto failure = RewriteEach(inputs, files.value(), state, progress, stop);
-    if (state.files_done > 0) {
-        platform::SyncFolder(inputs.folder);  // once for the whole run rather than after every rename
+    std::vector<bool> replaced_in(files.folder_count());
+    const auto failure = RewriteEach(inputs, files, state, progress, stop, replaced_in);
+    // Once per folder for the whole run rather than after every rename.
+    for (std::uint32_t folder = 0; folder < replaced_in.size(); ++folder) {
+        if (replaced_in[folder]) {
+            platform::SyncFolder(files.FolderPath(folder));
+        }
     }
     if (failure) {
         return RunOutcome{.kind = OutcomeKind::Failed,
@@ -169,9 +183,9 @@ RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const
                           .problem = failure->problem};
     }
     RunOutcome ended;
-    ended.kind = stop.stop_requested()   ? OutcomeKind::Stopped
-                 : files.value().empty() ? OutcomeKind::NothingToDo
-                                         : OutcomeKind::Completed;
+    ended.kind = stop.stop_requested() ? OutcomeKind::Stopped
+                 : files.empty()       ? OutcomeKind::NothingToDo
+                                       : OutcomeKind::Completed;
     ended.files_done = state.files_done;
     return ended;
 }
@@ -181,8 +195,9 @@ void EndRun(BatchView& view, const RunOutcome& outcome) {
     LockControls(view, false);
 }
 
-void RunBatch(BatchView& view, std::stop_token stop) {
-    if (const auto inputs = BeginRun(view)) {
+void RunBatch(BatchView& view, std::stop_token stop, const FileSelection& selection) {
+    if (auto inputs = BeginRun(view)) {
+        inputs->selection = selection;
         EndRun(view, RewriteFolder(
                          *inputs, [&](const BatchProgress& progress) { view.ReportProgress(progress); }, stop));
     }

@@ -7,12 +7,14 @@
 #include <stop_token>
 #include <string>
 
+#include "batch/file_selection.h"
 #include "batch/head_tail_texts.h"
 #include "batch/run_outcome.h"
 #include "platform/file_system.h"
 
 // The work behind the Start button: check the folder path, lock the inputs, rewrite every ".txt" file
-// directly in the folder with the head and tail texts, report, unlock.
+// directly in the folder (or the files the console program selects) with the head and tail texts, report,
+// unlock.
 
 // The three text boxes the run reads.
 enum class BatchText { Text1, Text2, Text3 };  // folder path, head text, tail text
@@ -52,6 +54,7 @@ class BatchView {
 struct RunInputs {
     platform::Path folder;  // trimmed, as typed
     HeadTailTexts texts;
+    FileSelection selection;  // the window's rule unless the console program asks for other files
 };
 
 // The beginning of Start: reads the three texts and checks the folder path. A refusal is shown and nothing
@@ -68,4 +71,4 @@ RunOutcome RewriteFolder(const RunInputs& inputs, const std::function<void(const
 void EndRun(BatchView& view, const RunOutcome& outcome);
 
 // The whole of Start for front ends that wait for the run: BeginRun, RewriteFolder, EndRun.
-void RunBatch(BatchView& view, std::stop_token stop = {});
+void RunBatch(BatchView& view, std::stop_token stop = {}, const FileSelection& selection = {});

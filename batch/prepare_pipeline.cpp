@@ -54,7 +54,7 @@ void PreparePipeline::Work(std::stop_token stop) {
         }
         const std::size_t index = next_++;
         Slot& slot = SlotOf(index);
-        if (files_[index].size > most_size_ahead_) {
+        if (files_.SizeOf(index) > most_size_ahead_) {
             slot.state = State::InHand;  // copied at its turn, where its progress shows
             ready_.notify_all();
             continue;
@@ -62,7 +62,7 @@ void PreparePipeline::Work(std::stop_token stop) {
         slot.state = State::Working;
         const bool flush_each = !group_flush_;
         lock.unlock();
-        auto prepared = writer.Prepare(files_[index].path, {}, most_size_ahead_, true);
+        auto prepared = writer.Prepare(files_.PathOf(index), {}, most_size_ahead_, true);
         platform::Status flushed;
         if (prepared.ok() && flush_each) {
             flushed = prepared.value().output.Flush();

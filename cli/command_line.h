@@ -5,7 +5,8 @@
 #include <vector>
 
 // The command line of varnotta-cli:
-//   varnotta-cli [--head TEXT | --head-file FILE] [--tail TEXT | --tail-file FILE] FOLDER
+//   varnotta-cli [--head TEXT | --head-file FILE] [--tail TEXT | --tail-file FILE]
+//                [-r] [--include GLOB]... [--exclude GLOB]... [--files-from FILE|- [-0]] FOLDER
 
 namespace cli {
 
@@ -20,6 +21,11 @@ struct Options {
     TextSource head;
     TextSource tail;
     std::u16string folder;  // as typed: the batch run trims it exactly as it trims the window's path box
+    bool recursive = false;
+    std::vector<std::u16string> include;  // patterns as typed
+    std::vector<std::u16string> exclude;
+    std::u16string files_from;  // the list's file, "-" for standard input; empty: no list
+    bool null_separated = false;
 };
 
 struct HelpRequested {};

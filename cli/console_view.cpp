@@ -42,6 +42,7 @@ constexpr OutcomeRoute kOutcomeRoutes[] = {
     {OutcomeKind::Refused, platform::ConsoleStream::Output, kExitRunFailed},
     {OutcomeKind::Failed, platform::ConsoleStream::Error, kExitRunFailed},
     {OutcomeKind::Stopped, platform::ConsoleStream::Error, kExitRunFailed},
+    {OutcomeKind::ListRefused, platform::ConsoleStream::Error, kExitRunFailed},
 };
 
 const OutcomeRoute& RouteOf(OutcomeKind kind) {

@@ -22,4 +22,7 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text);
 // The whole content of a small file, such as a text given on the command line by file name.
 Result<std::string> ReadWholeFile(const Path& path);
 
+// Everything that arrives on standard input, up to its end.
+Result<std::string> ReadStandardInput();
+
 }  // namespace platform

@@ -33,6 +33,25 @@ class Descriptor {
     int fd_;
 };
 
+// Reads `fd` until its end.
+Result<std::string> ReadToEnd(int fd) {
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return SystemError(errno);
+        }
+        if (n == 0) {
+            return content;
+        }
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
 }  // namespace
 
 bool IsTerminal(ConsoleStream stream) {
@@ -60,21 +79,11 @@ Result<std::string> ReadWholeFile(const Path& path) {
     if (file.get() < 0) {
         return SystemError(errno);
     }
-    std::string content;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = read(file.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return SystemError(errno);
-        }
-        if (n == 0) {
-            return content;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
+    return ReadToEnd(file.get());
+}
+
+Result<std::string> ReadStandardInput() {
+    return ReadToEnd(STDIN_FILENO);
 }
 
 }  // namespace platform

@@ -32,6 +32,25 @@ void WriteBytes(HANDLE handle, const std::string& bytes) {
     }
 }
 
+// Reads `handle` until its end, which a pipe signals by breaking once its writer has closed it.
+Result<std::string> ReadToEnd(HANDLE handle) {
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(handle, buffer, sizeof buffer, &read, nullptr)) {
+            if (GetLastError() == ERROR_BROKEN_PIPE) {
+                return content;
+            }
+            return LastError();
+        }
+        if (read == 0) {
+            return content;
+        }
+        content.append(buffer, read);
+    }
+}
+
 }  // namespace
 
 bool IsTerminal(ConsoleStream stream) {
@@ -88,18 +107,11 @@ Result<std::string> ReadWholeFile(const Path& path) {
         return LastError();
     }
     const UniqueKernelHandle file(opened);
-    std::string content;
-    char buffer[64 * 1024];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
-            return LastError();
-        }
-        if (read == 0) {
-            return content;
-        }
-        content.append(buffer, read);
-    }
+    return ReadToEnd(file.get());
+}
+
+Result<std::string> ReadStandardInput() {
+    return ReadToEnd(GetStdHandle(STD_INPUT_HANDLE));
 }
 
 }  // namespace platform

@@ -154,8 +154,7 @@ std::optional<RunInputs> BeginRun(BatchView& view) {
         return std::nullopt;
     }
     RunInputs inputs{std::move(std::get<platform::Path>(folder)),
-                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3)),
-                     {}};
+                     HeadTailTexts(view.ReadText(BatchText::Text2), view.ReadText(BatchText::Text3))};
     LockControls(view, true);
     return inputs;
 }

@@ -54,7 +54,7 @@ class BatchView {
 struct RunInputs {
     platform::Path folder;  // trimmed, as typed
     HeadTailTexts texts;
-    FileSelection selection;  // the window's rule unless the console program asks for other files
+    FileSelection selection{};  // the window's rule unless the console program asks for other files
 };
 
 // The beginning of Start: reads the three texts and checks the folder path. A refusal is shown and nothing

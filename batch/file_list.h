@@ -32,6 +32,10 @@ class FileList {
     std::uint32_t FolderOf(std::size_t index) const;
     std::size_t folder_count() const { return folders_.size(); }
 
+    // Whether every file lies on the top folder's file system, which one flush of it then serves.
+    bool on_one_file_system() const { return on_one_file_system_; }
+    void MarkOtherFileSystem() { on_one_file_system_ = false; }
+
     // The file's path from the top folder as given, and relative to it.
     platform::Path PathOf(std::size_t index) const;
     platform::Path RelativePathOf(std::size_t index) const;
@@ -56,4 +60,5 @@ class FileList {
     std::vector<Stretch> stretches_;
     std::vector<Entry> entries_;
     platform::Path::string_type names_;
+    bool on_one_file_system_ = true;
 };

@@ -153,8 +153,9 @@ std::variant<Found, RefusedFile> LookUpNamed(const platform::Path& resolved_top,
 // once, where it is first named.
 std::variant<FileList, RunOutcome> TakeListed(const platform::Path& folder, const FileSelection& selection) {
     const auto top = platform::ResolvedPath(folder);
-    if (!top.ok()) {
-        return FailedAt(folder, top.error());
+    const auto top_facts = top.ok() ? platform::LookUpEntry(folder) : top.error();
+    if (!top_facts.ok()) {
+        return FailedAt(folder, top_facts.error());
     }
     const Admission admission(selection);
     FileList files(folder);
@@ -178,6 +179,9 @@ std::variant<FileList, RunOutcome> TakeListed(const platform::Path& folder, cons
             place->second = files.AddFolder(within);
         }
         files.Add(place->second, file_name.native(), facts.size);
+        if (facts.volume != top_facts.value().volume) {
+            files.MarkOtherFileSystem();  // a file system mounted inside the folder
+        }
     }
     if (!refused.empty()) {
         RunOutcome refusal;

@@ -22,7 +22,7 @@ PreparePipeline::PreparePipeline(const HeadTailTexts& texts, const platform::Pat
     : files_(files),
       texts_(texts),
       forward_stop_(std::move(stop), std::function<void()>([this] { stop_.request_stop(); })),
-      group_flush_(platform::GroupFlush::For(folder)),
+      group_flush_(files.on_one_file_system() ? platform::GroupFlush::For(folder) : std::nullopt),
       slots_(kDepth + 1),
       next_(first),
       head_index_(first) {

@@ -45,7 +45,7 @@ inline ::testing::AssertionResult Stopped(std::u16string_view shown, std::int64_
 inline std::optional<std::u16string> Rewrite(
     const std::filesystem::path& folder, const std::function<void(const BatchProgress&)>& hook = [](const auto&) {},
     std::stop_token stop = {}) {
-    return OutcomeText(RewriteFolder(RunInputs{folder, HeadTailTexts(u"H", u"T"), {}}, hook, stop));
+    return OutcomeText(RewriteFolder(RunInputs{folder, HeadTailTexts(u"H", u"T")}, hook, stop));
 }
 
 // The pattern's byte at `offset`: printable ASCII, so that the pattern is the same text in every encoding

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 #include "platform/file_system.h"
 #include "platform/seam.h"
@@ -19,6 +21,28 @@ TEST(IsNormalFile, NotForAFolder) {
 }
 
 #ifndef _WIN32
+// A folder on another file system (a mount point, such as /dev/shm on Linux systems) shows as one; a folder
+// beside the listed one's own does not.
+TEST(ListFolder, TellsMountPointsApart) {
+    TestFolder folder;
+    fs::create_directory(folder / u"plain");
+    const struct {
+        fs::path folder;
+        std::string_view name;
+        bool other_file_system;
+    } cases[] = {{"/dev", "shm", true}, {folder.path(), "plain", false}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        std::optional<bool> other;
+        ASSERT_TRUE(platform::ListFolder(row.folder, [&](const platform::ListedEntry& entry) {
+                        if (entry.name == row.name) {
+                            other = entry.other_file_system;
+                        }
+                    }).ok());
+        EXPECT_EQ(other, row.other_file_system);
+    }
+}
+
 // Another program puts its own file in the target's place in the last instant and the swap that would give it
 // back fails: its file is never deleted, and the report points at the name that holds the new content.
 TEST(ReplacementFile, FailedSwapBackNamesWhereTheNewContentIs) {

@@ -32,6 +32,7 @@ const Case kCases[] = {
      1,
      u"",
      u"列出的文件无法使用，未做任何修改 / listed files cannot be used, nothing was changed:\n标题: 不存在 / missing\n"},
+    {{u"--files-from", u"-", u"@"}, 0, u"", u""},  // standard input holds nothing
     {{u"--files-from", u"@gbk", u"@"}, 2, u"", u"文件列表不是 UTF-8 或带 BOM 的 UTF-16"},
     {{u"--exclude", u"a**", u"@"}, 2, u"", u"** 须单独成为一部分 / ** must be a whole part: a**\n"},
     {{u"--bold", u"@"}, 2, u"", u"未知选项 / unknown option: --bold\n详见 / See: varnotta-cli --help"},

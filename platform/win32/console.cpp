@@ -111,7 +111,11 @@ Result<std::string> ReadWholeFile(const Path& path) {
 }
 
 Result<std::string> ReadStandardInput() {
-    return ReadToEnd(GetStdHandle(STD_INPUT_HANDLE));
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+        return std::string();  // a program started without one reads nothing, as from NUL
+    }
+    return ReadToEnd(input);
 }
 
 }  // namespace platform

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 
 // Calls of the platform layer that its own tests can make fail, where no real system lets a test provoke the
-// failure (root may rename anything). Only the platform layer's test build has them; elsewhere they cost
-// nothing.
+// failure (root may rename anything), or watch, where a call leaves no trace a test could see. Only the test
+// builds have them; elsewhere they cost nothing.
 namespace platform::seam {
 
 enum class Call {
@@ -18,10 +19,18 @@ inline std::function<int(Call)> before_call;
 inline int FailureOf(Call call) {
     return before_call ? before_call(call) : 0;
 }
+// Set by a test: told of every folder whose replacements are made durable.
+inline std::function<void(const std::filesystem::path&)> folder_synced;
+inline void SyncingFolder(const std::filesystem::path& folder) {
+    if (folder_synced) {
+        folder_synced(folder);
+    }
+}
 #else
 constexpr int FailureOf(Call) {
     return 0;
 }
+inline void SyncingFolder(const std::filesystem::path&) {}
 #endif
 
 }  // namespace platform::seam

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <set>
 #include <stop_token>
 
 #include "batch/batch_run.h"
 #include "batch/folder_scan.h"
+#include "platform/seam.h"
 #include "tests/test_folder.h"
 
 namespace {
@@ -119,6 +121,10 @@ TEST(RewriteFolder, TakesTheSelectedFilesDepthFirst) {
             inputs.selection.listed.emplace(row.listed->begin(), row.listed->end());
         }
         std::vector<platform::Path> taken;
+        std::set<platform::Path> synced;
+        platform::seam::folder_synced = [&](const platform::Path& folder) {
+            synced.insert(folder.lexically_relative(top));
+        };
         std::stop_source stop;
         const RunOutcome outcome = RewriteFolder(
             inputs,
@@ -132,6 +138,7 @@ TEST(RewriteFolder, TakesTheSelectedFilesDepthFirst) {
                 }
             },
             stop.get_token());
+        platform::seam::folder_synced = nullptr;
         EXPECT_EQ(SortedWithinFolders(taken), row.taken);
         EXPECT_EQ(outcome.kind, row.kind);
         std::u16string refused;
@@ -145,6 +152,11 @@ TEST(RewriteFolder, TakesTheSelectedFilesDepthFirst) {
             written.pop_back();
         }
         std::erase(written, platform::Path(u".hidden.txt"));
+        std::set<platform::Path> written_in;  // every folder where a file was replaced is made durable
+        for (const auto& file : written) {
+            written_in.insert(file.parent_path().empty() ? platform::Path(".") : file.parent_path());
+        }
+        EXPECT_EQ(synced, written_in);
         EXPECT_EQ(outcome.files_done, static_cast<std::int64_t>(written.size()));
         for (const auto& file : std::filesystem::recursive_directory_iterator(top)) {
             const bool was_written =

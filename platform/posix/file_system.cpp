@@ -577,6 +577,7 @@ bool IsOutOfSpace(const Error& error) {
 void AbandonWaits() {}
 
 void SyncFolder(const Path& folder) {
+    seam::SyncingFolder(folder);
     const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) {
         ::fsync(fd.get());

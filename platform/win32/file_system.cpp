@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "platform/file_system.h"
+#include "platform/seam.h"
 #include "platform/win32/reparse_point.h"
 #include "platform/win32/system_error.h"
 #include "platform/win32/system_path.h"
@@ -483,7 +484,9 @@ void AbandonWaits() {
 }
 
 // NTFS journals its metadata; flushing a folder needs backup privileges and would add nothing here.
-void SyncFolder(const Path&) {}
+void SyncFolder(const Path& folder) {
+    seam::SyncingFolder(folder);
+}
 
 std::optional<Path> PathFromText(std::u16string_view text) {
     return Path(std::wstring(text.begin(), text.end()));

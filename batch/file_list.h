@@ -41,6 +41,8 @@ class FileList {
     platform::Path RelativePathOf(std::size_t index) const;
     // The folder's path from the top folder as given.
     platform::Path FolderPath(std::uint32_t folder) const;
+    // The file's name in its folder, as the listing gave it.
+    Name NameOf(std::size_t index) const;
 
   private:
     struct Entry {
@@ -52,8 +54,6 @@ class FileList {
         std::size_t first;
         std::uint32_t folder;
     };
-
-    Name NameOf(std::size_t index) const;
 
     platform::Path top_;
     std::vector<platform::Path> folders_;

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "batch/add_head_tail.h"
+#include "batch/file_selection.h"
 #include "batch/folder_scan.h"
 #include "batch/prepare_pipeline.h"
 #include "batch/trim.h"
@@ -46,10 +47,10 @@ bool StillAsRead(const platform::Path& path, const platform::FileStamp& stamp) {
 // without the pipeline would, when nothing was prepared, when its preparation failed, when it changed since
 // it was read ahead, or when the disk is full. A file found ahead to need no change is left as it is.
 WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead,
-                                    HeadTailWriter& writer, const platform::FolderEntry& file, BatchProgress& progress,
+                                    HeadTailWriter& writer, const platform::Path& file, BatchProgress& progress,
                                     const std::function<void(const BatchProgress&)>& report) {
     if (turn.prepared && !turn.prepared->output) {
-        if (StillAsRead(file.path, turn.prepared->stamp)) {
+        if (StillAsRead(file, turn.prepared->stamp)) {
             return FileFate::LeftAsItWas;
         }
         turn.prepared.reset();  // it changed since: its turn reads it again
@@ -72,7 +73,7 @@ WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<P
         ahead.reset();  // removes all that was prepared after it; the next file starts a new pipeline
     }
     const auto rewrite = [&] {
-        return writer.AddHeadTail(file.path, [&](std::uint64_t bytes) {
+        return writer.AddHeadTail(file, [&](std::uint64_t bytes) {
             progress.bytes_done = std::max(progress.bytes_done, bytes);  // a second try never shows less
             report(progress);
         });
@@ -86,25 +87,29 @@ WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<P
 }
 
 // Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
-// first failure or when asked to. Small files come prepared ahead from a PreparePipeline.
+// first failure or when asked to. Small files come prepared ahead from a PreparePipeline. Marks in
+// `replaced_in` each folder where a file was replaced.
 std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& files, BatchProgress& progress,
                                       RunOutcome& counts, const std::function<void(const BatchProgress&)>& report,
-                                      std::stop_token stop) {
+                                      std::stop_token stop, std::vector<bool>& replaced_in) {
     const HeadTailEdit edit(inputs.mode, inputs.texts, inputs.old_texts);
     HeadTailWriter writer(edit, stop);
     if (inputs.note_added) {
         writer.NoteAddedIn(&counts.added);
     }
     progress.file_count = static_cast<std::int64_t>(files.size());
-    for (const auto& file : files) {
-        progress.bytes_total += file.size;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        progress.bytes_total += files.SizeOf(index);
     }
+    const auto failure = [&](std::size_t index, Problem problem) {
+        return RunFailure{inputs.selection.chosen() ? files.RelativePathOf(index) : files.PathOf(index),
+                          std::move(problem)};
+    };
     std::optional<PreparePipeline> ahead;
     // Where the edit depends on what files carry, files are looked at in hand until one needs rewriting: a
     // folder that needs nothing costs no more than a check of it, without handing files between threads.
     bool in_hand = edit.reads_ends();
     for (std::size_t index = 0; index < files.size(); ++index) {
-        const auto& file = files[index];
         if (!ahead && !in_hand) {
             ahead.emplace(edit, inputs.folder, files, index, stop);
         }
@@ -112,13 +117,14 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
         if (stop.stop_requested()) {
             return std::nullopt;
         }
-        progress.current_file = file.path;
-        progress.current_size = file.size;
+        const platform::Path file = files.PathOf(index);
+        progress.current_file = file;
+        progress.current_size = files.SizeOf(index);
         progress.bytes_done = 0;
         report(progress);
-        auto normal = platform::IsNormalFile(file.path);
+        auto normal = platform::IsNormalFile(file);
         if (!normal.ok()) {
-            return RunFailure{file.path, Problem(normal.error())};
+            return failure(index, normal.error());
         }
         if (normal.value()) {
             if (stop.stop_requested()) {
@@ -130,10 +136,11 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
                 if (stop.stop_requested() && !KeptCopy(fate.error())) {
                     return std::nullopt;
                 }
-                return RunFailure{file.path, fate.error()};
+                return failure(index, fate.error());
             }
             if (fate.value() == FileFate::Rewritten) {
                 ++progress.files_done;
+                replaced_in[files.FolderOf(index)] = true;
                 in_hand = false;
             } else {
                 ++counts.files_left;
@@ -141,22 +148,40 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
         } else {
             ++counts.files_passed_over;  // gone, hidden, system, or no longer a plain file: without a word
         }
-        progress.bytes_before += file.size;
+        progress.bytes_before += files.SizeOf(index);
     }
     return std::nullopt;
+}
+
+// Makes durable the replacements in each folder marked in `replaced_in`, once per folder for the whole run
+// rather than after every rename: the first folder that fails and why, or nothing.
+std::optional<std::pair<platform::Path, platform::Error>> SyncFolders(const FileList& files,
+                                                                      const std::vector<bool>& replaced_in) {
+    std::optional<std::pair<platform::Path, platform::Error>> first_failure;
+    for (std::uint32_t folder = 0; folder < replaced_in.size(); ++folder) {
+        if (!replaced_in[folder]) {
+            continue;
+        }
+        const platform::Path path = files.FolderPath(folder);
+        if (const auto synced = platform::SyncFolder(path); !synced.ok() && !first_failure) {
+            first_failure.emplace(path, synced.error());
+        }
+    }
+    return first_failure;
 }
 
 // RewriteFolder, telling in `state` how far it got.
 RunOutcome RewriteCollected(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
                             std::stop_token stop, BatchProgress& state) {
-    auto files = CollectTxtFiles(inputs.folder);
-    if (!files.ok()) {
-        return FailedRun(0, inputs.folder, files.error());
+    auto collected = CollectFiles(inputs.folder, inputs.selection);
+    if (auto* refused = std::get_if<RunOutcome>(&collected)) {
+        return std::move(*refused);
     }
+    const FileList& files = std::get<FileList>(collected);
     RunOutcome ended;
-    const auto failure = RewriteEach(inputs, files.value(), state, ended, progress, stop);
-    // Once for the whole run rather than after every rename.
-    const platform::Status synced = state.files_done > 0 ? platform::SyncFolder(inputs.folder) : platform::Status();
+    std::vector<bool> replaced_in(files.folder_count());
+    const auto failure = RewriteEach(inputs, files, state, ended, progress, stop, replaced_in);
+    const auto unsynced = SyncFolders(files, replaced_in);
     ended.files_done = state.files_done;
     if (failure) {
         ended.kind = OutcomeKind::Failed;
@@ -164,12 +189,12 @@ RunOutcome RewriteCollected(const RunInputs& inputs, const std::function<void(co
         ended.problem = failure->problem;
     } else if (stop.stop_requested()) {
         ended.kind = OutcomeKind::Stopped;
-    } else if (files.value().empty()) {
+    } else if (files.empty()) {
         ended.kind = OutcomeKind::NothingToDo;
-    } else if (!synced.ok()) {
+    } else if (unsynced) {
         ended.kind = OutcomeKind::Unconfirmed;
-        ended.where = inputs.folder;
-        ended.problem = synced.error();
+        ended.where = unsynced->first;
+        ended.problem = unsynced->second;
     }
     return ended;
 }
@@ -235,8 +260,9 @@ void EndRun(BatchView& view, const RunOutcome& outcome) {
     LockControls(view, false);
 }
 
-void RunBatch(BatchView& view, std::stop_token stop) {
-    if (const auto inputs = BeginRun(view)) {
+void RunBatch(BatchView& view, std::stop_token stop, const FileSelection& selection) {
+    if (auto inputs = BeginRun(view)) {
+        inputs->selection = selection;
         EndRun(view, RewriteFolder(
                          *inputs, [&](const BatchProgress& progress) { view.ReportProgress(progress); }, stop));
     }

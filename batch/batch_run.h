@@ -8,13 +8,15 @@
 #include <string>
 #include <variant>
 
+#include "batch/file_selection.h"
 #include "batch/head_tail_edit.h"
 #include "batch/head_tail_texts.h"
 #include "batch/run_outcome.h"
 #include "platform/file_system.h"
 
 // The work behind the Start button: check the folder path, lock the inputs, rewrite every ".txt" file
-// directly in the folder with the head and tail texts, report, unlock.
+// directly in the folder (or the files the console program selects) with the head and tail texts, report,
+// unlock.
 
 // The three text boxes the run reads.
 enum class BatchText { Text1, Text2, Text3 };  // folder path, head text, tail text
@@ -56,7 +58,8 @@ struct RunInputs {
     HeadTailTexts texts;
     RunMode mode = RunMode::Add;                  // the window always adds; Check is not a run that RewriteFolder makes
     std::optional<HeadTailTexts> old_texts = {};  // for a swap: the texts that the new ones take the place of
-    bool note_added = false;  // hand back what the run adds to each file (RunOutcome::added), for an undo
+    bool note_added = false;    // hand back what the run adds to each file (RunOutcome::added), for an undo
+    FileSelection selection{};  // the window's rule unless the console program asks for other files
 };
 
 // Start's checks of the folder path, typed as in the window: the refusal, or the folder to run in.
@@ -79,4 +82,4 @@ void LockControls(BatchView& view, bool locked);
 void EndRun(BatchView& view, const RunOutcome& outcome);
 
 // The whole of Start for front ends that wait for the run: BeginRun, RewriteFolder, EndRun.
-void RunBatch(BatchView& view, std::stop_token stop = {});
+void RunBatch(BatchView& view, std::stop_token stop = {}, const FileSelection& selection = {});

@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 
-#include "batch/folder_scan.h"
 #include "batch/head_tail_edit.h"
 
 namespace {
@@ -27,21 +26,24 @@ WriteResult<std::optional<bool>> CarriesBoth(const platform::Path& path, const H
 
 }  // namespace
 
-RunOutcome CheckFiles(const platform::Path& folder, const HeadTailTexts& texts,
+RunOutcome CheckFiles(const platform::Path& folder, const FileSelection& selection, const HeadTailTexts& texts,
                       const std::function<void(const platform::Path&)>& lacking) {
-    auto files = CollectTxtFiles(folder, false);  // the sizes come with each file as it is opened
-    if (!files.ok()) {
-        return RunOutcome{.kind = OutcomeKind::Failed, .where = folder, .problem = files.error()};
+    auto collected = CollectFiles(folder, selection);
+    if (auto* refused = std::get_if<RunOutcome>(&collected)) {
+        return std::move(*refused);
     }
+    const FileList& files = std::get<FileList>(collected);
     const HeadTailEdit edit(RunMode::Check, texts);
     std::string buffer;
     RunOutcome outcome;
-    outcome.kind = files.value().empty() ? OutcomeKind::NothingToDo : OutcomeKind::Completed;
-    for (const auto& file : files.value()) {
-        auto carries = CarriesBoth(file.path, edit, buffer);
+    outcome.kind = files.empty() ? OutcomeKind::NothingToDo : OutcomeKind::Completed;
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        const platform::Path path = files.PathOf(index);
+        const platform::Path shown = selection.chosen() ? files.RelativePathOf(index) : path;
+        auto carries = CarriesBoth(path, edit, buffer);
         if (!carries.ok()) {
             outcome.kind = OutcomeKind::Failed;
-            outcome.where = file.path;
+            outcome.where = shown;
             outcome.problem = carries.error();
             return outcome;
         }
@@ -51,7 +53,7 @@ RunOutcome CheckFiles(const platform::Path& folder, const HeadTailTexts& texts,
             ++outcome.files_done;
         } else {
             ++outcome.files_left;
-            lacking(file.path);
+            lacking(shown);
         }
     }
     return outcome;

@@ -25,7 +25,7 @@ PreparePipeline::PreparePipeline(const HeadTailEdit& edit, const platform::Path&
     : files_(files),
       edit_(edit),
       forward_stop_(std::move(stop), std::function<void()>([this] { stop_.request_stop(); })),
-      group_flush_(platform::GroupFlush::For(folder)),
+      group_flush_(files.on_one_file_system() ? platform::GroupFlush::For(folder) : std::nullopt),
       slots_(kDepth + 1),
       next_(first),
       head_index_(first) {
@@ -64,7 +64,7 @@ void PreparePipeline::Work(std::stop_token stop) {
         }
         const std::size_t index = next_++;
         Slot& slot = SlotOf(index);
-        if (files_[index].size > most_size_ahead_) {
+        if (files_.SizeOf(index) > most_size_ahead_) {
             slot.state = State::InHand;  // copied at its turn, where its progress shows
             ready_.notify_all();
             continue;
@@ -72,7 +72,7 @@ void PreparePipeline::Work(std::stop_token stop) {
         slot.state = State::Working;
         const bool flush_each = !group_flush_;
         lock.unlock();
-        auto prepared = writer.Prepare(files_[index].path, {}, most_size_ahead_, true);
+        auto prepared = writer.Prepare(files_.PathOf(index), {}, most_size_ahead_, true);
         platform::Status flushed;
         if (prepared.ok() && prepared.value().output && flush_each) {
             flushed = prepared.value().output->Flush();

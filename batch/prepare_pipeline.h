@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "batch/add_head_tail.h"
-#include "batch/folder_scan.h"
+#include "batch/file_list.h"
 #include "platform/file_system.h"
 
 // Prepares the small files of a run ahead of their turn on a few worker threads: each opens a file, chooses

@@ -53,6 +53,19 @@ std::u16string UnconfirmedReport(const RunOutcome& outcome) {
            ProblemText(outcome.problem);
 }
 
+// One line per refused file: its name as given, and why.
+std::u16string ListRefusal(const RunOutcome& outcome) {
+    static constexpr std::u16string_view kFlaws[] = {u"不存在 / missing", u"不是普通文件 / not a plain file",
+                                                     u"不在目录中 / outside the folder", u""};
+    std::u16string text = u"列出的文件无法使用，未做任何修改 / listed files cannot be used, nothing was changed:";
+    for (const RefusedFile& file : outcome.refused) {
+        text += u"\r\n" + platform::PathText(file.name) + u": ";
+        text += file.flaw == RefusedFile::Flaw::LookUpFailed ? std::u16string_view(file.system_text)
+                                                             : kFlaws[static_cast<int>(file.flaw)];
+    }
+    return text;
+}
+
 }  // namespace
 
 RunOutcome FailedRun(std::int64_t files_done, platform::Path where, Problem problem) {
@@ -75,6 +88,8 @@ std::optional<std::u16string> OutcomeText(const RunOutcome& outcome) {
                                                                      : messages::kPathMissing);
         case OutcomeKind::Failed:
             return FailureReport(outcome);
+        case OutcomeKind::ListRefused:
+            return ListRefusal(outcome);
         case OutcomeKind::NothingToDo:
         case OutcomeKind::Stopped:
             break;

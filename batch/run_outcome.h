@@ -36,6 +36,7 @@ enum class OutcomeKind {
     Refused,      // Start's checks of the folder path failed: nothing was locked or touched
     Failed,       // stopped by a failure; the files before it stay rewritten
     Stopped,      // stopped on request; the file in hand was left as it was
+    ListRefused,  // files named one by one cannot all be used: nothing was written
 };
 
 enum class Refusal { NoPath, PathMissing };
@@ -50,6 +51,14 @@ struct AddedTexts {
     platform::FileStamp stamp{};  // of the file right after the run replaced it
 };
 
+// A file named one by one that refuses the whole run, and why.
+struct RefusedFile {
+    enum class Flaw { Missing, NotPlainFile, OutsideFolder, LookUpFailed };
+    platform::Path name;  // as it was named
+    Flaw flaw = Flaw::Missing;
+    std::u16string system_text;  // for a failed lookup: the system's reason
+};
+
 struct RunOutcome {
     OutcomeKind kind = OutcomeKind::Completed;
     std::int64_t files_done = 0;  // rewritten (or, by an undo, restored)
@@ -57,6 +66,7 @@ struct RunOutcome {
     std::int64_t files_left = 0;
     std::int64_t files_passed_over = 0;  // no longer normal files at their turn
     Refusal refusal = Refusal::NoPath;   // for a refused run
+    std::vector<RefusedFile> refused{};  // for a refused list of files
     platform::Path where;                // for a failed or unconfirmed run: the file or folder concerned
     Problem problem;                     // for a failed or unconfirmed run: why
     // What is still on the files, in list order, for runs that note it: after a run, what it added to each
@@ -71,5 +81,6 @@ RunOutcome FailedRun(std::int64_t files_done, platform::Path where, Problem prob
 std::u16string ProblemText(const Problem& problem);
 
 // The text the window shows for the outcome: a refusal, "任务完成！" or the report of a failure; nothing for
-// a run with nothing to do or one that was stopped.
+// a run with nothing to do or one that was stopped. Only the console program names files one by one, so
+// their refusal is said in Chinese and English, one file a line.
 std::optional<std::u16string> OutcomeText(const RunOutcome& outcome);

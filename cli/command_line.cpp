@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 
 #include "batch/trim.h"
@@ -29,6 +31,29 @@ constexpr ModeOption kModeOptions[] = {
     {u"--check", RunMode::Check},
     {u"--missing-only", RunMode::MissingOnly},
     {u"--remove", RunMode::Remove},
+};
+
+// Options without a value.
+struct FlagOption {
+    std::u16string_view name;
+    std::u16string_view short_name;
+    bool Options::*flag;
+};
+
+constexpr FlagOption kFlagOptions[] = {
+    {u"--recursive", u"-r", &Options::recursive},
+    {u"--null", u"-0", &Options::null_separated},
+};
+
+// Options that may be given again and again, each time with one more value.
+struct RepeatedOption {
+    std::u16string_view name;
+    std::vector<std::u16string> Options::*values;
+};
+
+constexpr RepeatedOption kRepeatedOptions[] = {
+    {u"--include", &Options::include},
+    {u"--exclude", &Options::exclude},
 };
 
 UsageError Error(std::u16string_view chinese, std::u16string_view english, std::u16string_view argument) {
@@ -106,6 +131,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::u16string>& arguments)
             continue;
         }
 
+        const auto flag = std::find_if(std::begin(kFlagOptions), std::end(kFlagOptions), [&](const FlagOption& option) {
+            return argument == option.name || argument == option.short_name;
+        });
+        if (flag != std::end(kFlagOptions)) {
+            options.*(flag->flag) = true;
+            continue;
+        }
+
         // --name VALUE or --name=VALUE; the value is taken as typed, even when it starts with "-".
         const std::size_t equals = argument.find(u'=');
         const std::u16string_view name = argument.substr(0, equals);
@@ -117,21 +150,43 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::u16string>& arguments)
                 from_file = name == option.file;
             }
         }
-        if (matched == nullptr) {
+        const auto repeated = std::find_if(std::begin(kRepeatedOptions), std::end(kRepeatedOptions),
+                                           [&](const RepeatedOption& option) { return name == option.name; });
+        const bool list = name == u"--files-from";
+        if (matched == nullptr && repeated == std::end(kRepeatedOptions) && !list) {
             return Error(u"未知选项", u"unknown option", argument);
+        }
+        std::u16string value;
+        if (equals != std::u16string_view::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            return Error(u"选项缺少参数", u"option needs a value", argument);
+        }
+        if (repeated != std::end(kRepeatedOptions)) {
+            (options.*(repeated->values)).push_back(std::move(value));
+            continue;
+        }
+        if (list) {
+            if (!options.files_from.empty() || value.empty()) {
+                return Error(u"文件列表只能指定一次且不能为空", u"--files-from takes one FILE, once", argument);
+            }
+            options.files_from = std::move(value);
+            continue;
         }
         TextSource& source = options.*(matched->source);
         if (source.kind != TextSource::Kind::None) {
             return Error(u"头部或尾部内容只能指定一次", u"head and tail may each be given once", argument);
         }
-        if (equals != std::u16string_view::npos) {
-            source.value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            source.value = arguments[++i];
-        } else {
-            return Error(u"选项缺少参数", u"option needs a value", argument);
-        }
+        source.value = std::move(value);
         source.kind = from_file ? TextSource::Kind::File : TextSource::Kind::Typed;
+    }
+    if (!options.files_from.empty() && options.recursive) {
+        return Error(u"--files-from 不能与 --recursive 同用", u"--files-from cannot be combined with --recursive", u"");
+    }
+    if (options.null_separated && options.files_from.empty()) {
+        return Error(u"-0 只用于 --files-from", u"-0 goes only with --files-from", u"");
     }
     if (!have_folder) {
         return Error(u"缺少目录", u"FOLDER is missing", u"");

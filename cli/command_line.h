@@ -10,7 +10,8 @@
 // The command line of varnotta-cli:
 //   varnotta-cli [--check | --missing-only | --remove] [--head TEXT | --head-file FILE]
 //                [--tail TEXT | --tail-file FILE] [--old-head TEXT | --old-head-file FILE]
-//                [--old-tail TEXT | --old-tail-file FILE] FOLDER
+//                [--old-tail TEXT | --old-tail-file FILE]
+//                [-r] [--include GLOB]... [--exclude GLOB]... [--files-from FILE|- [-0]] FOLDER
 
 namespace cli {
 
@@ -28,6 +29,11 @@ struct Options {
     TextSource old_tail;
     RunMode mode = RunMode::Add;
     std::u16string folder;  // as typed: the batch run trims it exactly as it trims the window's path box
+    bool recursive = false;
+    std::vector<std::u16string> include;  // patterns as typed
+    std::vector<std::u16string> exclude;
+    std::u16string files_from;  // the list's file, "-" for standard input; empty: no list
+    bool null_separated = false;
 
     bool swap() const { return old_head.kind != TextSource::Kind::None || old_tail.kind != TextSource::Kind::None; }
 };

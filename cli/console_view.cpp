@@ -16,20 +16,6 @@ constexpr auto kQuietStart = 1s;          // a run shorter than this shows no pr
 constexpr auto kRefreshInterval = 200ms;  // redrawing more often only costs time
 constexpr int kProgressColumns = 79;      // fits the narrowest usual console without wrapping
 
-// Message boxes break lines with CR LF; a console line ends with "\n".
-std::u16string ConsoleLines(std::u16string_view text) {
-    std::u16string lines;
-    lines.reserve(text.size() + 1);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            continue;
-        }
-        lines += text[i];
-    }
-    lines += u'\n';
-    return lines;
-}
-
 // Where the text of each kind of outcome goes, and the exit status it gives.
 struct OutcomeRoute {
     OutcomeKind kind;
@@ -43,6 +29,7 @@ constexpr OutcomeRoute kOutcomeRoutes[] = {
     {OutcomeKind::Refused, platform::ConsoleStream::Output, kExitRunFailed},
     {OutcomeKind::Failed, platform::ConsoleStream::Error, kExitRunFailed},
     {OutcomeKind::Stopped, platform::ConsoleStream::Error, kExitRunFailed},
+    {OutcomeKind::ListRefused, platform::ConsoleStream::Error, kExitRunFailed},
 };
 
 // The window shows nothing for a run the user stopped; a console says how far it got.
@@ -58,6 +45,20 @@ const OutcomeRoute& RouteOf(OutcomeKind kind) {
 }
 
 }  // namespace
+
+// Message boxes break lines with CR LF; a console line ends with "\n".
+std::u16string ConsoleLines(std::u16string_view text) {
+    std::u16string lines;
+    lines.reserve(text.size() + 1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            continue;
+        }
+        lines += text[i];
+    }
+    lines += u'\n';
+    return lines;
+}
 
 int ExitStatusOf(OutcomeKind kind) {
     return RouteOf(kind).exit_status;

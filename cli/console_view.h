@@ -11,6 +11,9 @@
 
 namespace cli {
 
+// `text` with a message box's CR LF line breaks as console lines, ending in "\n".
+std::u16string ConsoleLines(std::u16string_view text);
+
 // The exit status that tells how a run ended.
 int ExitStatusOf(OutcomeKind kind);
 

@@ -1,5 +1,6 @@
 #include "cli/run_command_line.h"
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <variant>
@@ -10,6 +11,7 @@
 #include "cli/command_line.h"
 #include "cli/console_view.h"
 #include "cli/help_text.h"
+#include "cli/name_list.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
 
@@ -52,6 +54,75 @@ std::optional<std::u16string> TextOf(const TextSource& source) {
     return text;
 }
 
+// A list of files is read whole, however long.
+constexpr std::size_t kMostListBytes = std::numeric_limits<std::size_t>::max() - 1;
+
+// Why a pattern cannot be used, in both languages, in the order of Glob::Flaw.
+constexpr std::u16string_view kPatternFlaws[] = {
+    u"模式为空 / the pattern is empty",
+    u"模式须为相对路径 / the pattern must be a relative path",
+    u"模式中有空的部分 / the pattern has an empty part",
+    u"模式中不能有 . 或 .. / the pattern cannot hold . or ..",
+    u"** 须单独成为一部分 / ** must be a whole part",
+};
+
+bool AddPatterns(const std::vector<std::u16string>& texts, std::vector<Glob>& globs) {
+    for (const std::u16string& text : texts) {
+        auto parsed = Glob::Parse(text);
+        if (const auto* flaw = std::get_if<Glob::Flaw>(&parsed)) {
+            PrintError(std::u16string(kPatternFlaws[static_cast<int>(*flaw)]) + u": " + text + u"\n");
+            return false;
+        }
+        globs.push_back(std::move(std::get<Glob>(parsed)));
+    }
+    return true;
+}
+
+// The names of the --files-from list, read from its file or from standard input; nothing, after saying why,
+// when the list cannot be read or is in no encoding it may have.
+std::optional<std::vector<platform::Path>> ListedNames(const Options& options) {
+    const std::optional<platform::Path> path =
+        options.files_from == u"-" ? platform::Path() : platform::PathFromText(options.files_from);
+    const platform::Result<std::string> content = !path           ? platform::Error{}
+                                                  : path->empty() ? platform::ReadStandardInput()
+                                                                  : platform::ReadWholeFile(*path, kMostListBytes);
+    if (!content.ok()) {
+        PrintError(u"无法读取文件列表 / cannot read the list of files: " + options.files_from + u"\n" +
+                   content.error().text + u"\n");
+        return std::nullopt;
+    }
+    const auto names = NamesFromList(content.value(), options.null_separated);
+    if (!names) {
+        PrintError(
+            u"文件列表不是 UTF-8 或带 BOM 的 UTF-16 / the list of files is neither UTF-8 nor UTF-16 with a BOM: " +
+            options.files_from + u"\n");
+        return std::nullopt;
+    }
+    std::vector<platform::Path> paths;
+    paths.reserve(names->size());
+    for (const std::u16string& name : *names) {
+        paths.push_back(platform::PathFromText(name).value_or(platform::Path()));  // decoded: always a path
+    }
+    return paths;
+}
+
+// The files the run takes, as the options choose them; nothing, after saying why, for a pattern or a list
+// that cannot be used.
+std::optional<FileSelection> SelectionOf(const Options& options) {
+    FileSelection selection;
+    selection.recursive = options.recursive;
+    if (!AddPatterns(options.include, selection.include) || !AddPatterns(options.exclude, selection.exclude)) {
+        return std::nullopt;
+    }
+    if (!options.files_from.empty()) {
+        selection.listed = ListedNames(options);
+        if (!selection.listed) {
+            return std::nullopt;
+        }
+    }
+    return selection;
+}
+
 // All four texts, or nothing after saying which could not be read or why they cannot be used.
 std::optional<Texts> ReadTexts(const Options& options) {
     Texts texts;
@@ -73,7 +144,7 @@ std::optional<Texts> ReadTexts(const Options& options) {
 }
 
 // The check: the paths of the files that lack a text on standard output, and nothing else there.
-int RunCheck(const Options& options, const Texts& texts) {
+int RunCheck(const Options& options, const Texts& texts, const FileSelection& selection) {
     auto folder = FolderToRun(options.folder);
     if (const auto* refusal = std::get_if<Refusal>(&folder)) {
         RunOutcome refused;
@@ -82,10 +153,15 @@ int RunCheck(const Options& options, const Texts& texts) {
         PrintError(*OutcomeText(refused) + u"\n");
         return kExitCheckUnfinished;
     }
-    const RunOutcome outcome = CheckFiles(
-        std::get<platform::Path>(folder), HeadTailTexts(texts.head, texts.tail), [](const platform::Path& path) {
-            platform::WriteConsoleText(platform::ConsoleStream::Output, platform::PathText(path) + u"\n", true);
-        });
+    const RunOutcome outcome = CheckFiles(std::get<platform::Path>(folder), selection,
+                                          HeadTailTexts(texts.head, texts.tail), [](const platform::Path& path) {
+                                              platform::WriteConsoleText(platform::ConsoleStream::Output,
+                                                                         platform::PathText(path) + u"\n", true);
+                                          });
+    if (outcome.kind == OutcomeKind::ListRefused) {
+        PrintError(ConsoleLines(*OutcomeText(outcome)));
+        return kExitCheckUnfinished;
+    }
     if (outcome.kind == OutcomeKind::Failed) {
         PrintError(u"无法读取 / cannot read: " + platform::PathText(outcome.where) + u"\n" +
                    ProblemText(outcome.problem) + u"\n");
@@ -102,13 +178,14 @@ std::u16string CountsLine(const RunOutcome& outcome) {
 }
 
 // A run that writes, as the window's Start makes it, in the mode and with the old texts of the command line.
-int RunWriting(const Options& options, Texts texts) {
+int RunWriting(const Options& options, Texts texts, const FileSelection& selection) {
     ConsoleView view(options.folder, std::move(texts.head), std::move(texts.tail), MakeConsoleOutput());
     auto inputs = BeginRun(view);
     if (!inputs) {
         return ExitStatusOf(view.outcome());
     }
     inputs->mode = options.mode;
+    inputs->selection = selection;
     if (options.swap()) {
         // A side without an old text keeps the new one: it is only added where missing, if at all.
         inputs->old_texts.emplace(
@@ -148,10 +225,14 @@ int RunCommandLine(const std::vector<std::u16string>& arguments) {
     if (!texts) {
         return kExitUsage;
     }
-    if (options.mode == RunMode::Check) {
-        return RunCheck(options, *texts);
+    const std::optional<FileSelection> selection = SelectionOf(options);
+    if (!selection) {
+        return kExitUsage;
     }
-    return RunWriting(options, std::move(*texts));
+    if (options.mode == RunMode::Check) {
+        return RunCheck(options, *texts, *selection);
+    }
+    return RunWriting(options, std::move(*texts), *selection);
 }
 
 }  // namespace cli

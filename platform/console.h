@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace platform {
 
 // The two output streams of a console program.
@@ -44,5 +46,8 @@ class StopRequests {
     std::stop_source stop_;
     std::unique_ptr<Listener> listener_;
 };
+
+// Everything that arrives on standard input, up to its end.
+Result<std::string> ReadStandardInput();
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,16 +31,41 @@ Result<Path> FindFirstEntry(const Path& pattern, unsigned mask);
 // files. Only "no such entry" answers false without being a failure.
 Result<bool> IsNormalFile(const Path& path);
 
-// A file as the folder listing shows it.
-struct FolderEntry {
-    Path path;  // full: the folder as given, then the name
-    std::uint64_t size = 0;
+// An entry as a folder listing shows it; the name is valid only during the call it is handed to.
+struct ListedEntry {
+    std::basic_string_view<Path::value_type> name;
+    std::uint64_t size = 0;          // of a plain file
+    bool folder = false;             // a folder, or a link that is one (a junction)
+    bool link = false;               // a symbolic link, a junction or a mount point
+    bool hidden = false;             // hidden or system; where there are no such attributes, a name starting with "."
+    bool other_file_system = false;  // a folder on another file system than the one listed (a mount point)
 };
 
-// The files directly in `folder`, hidden and system ones included, in the order the system lists them.
-// Fails when `folder` is not a folder that can be listed. Without `sizes`, the sizes may be left at 0 where
-// looking them up would cost a call per file.
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool sizes = true);
+// Calls `each` with every entry of `folder` but "." and "..", hidden and system ones included, in the order
+// the system lists them. An entry that vanishes while it is listed is still handed over, as a file. Fails
+// when `folder` is not a folder that can be listed.
+Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each);
+
+// What a path names, the entry itself (a link is not followed): nothing, a plain file, or something else.
+struct EntryFacts {
+    enum class Kind { Missing, PlainFile, Other };
+    Kind kind = Kind::Missing;
+    std::uint64_t volume = 0;  // with `index`, which file it is
+    std::uint64_t index = 0;
+    std::uint64_t size = 0;
+};
+Result<EntryFacts> LookUpEntry(const Path& path);
+
+// The full path of what `path` leads to, every link on the way followed, in one form for every way of naming
+// the same folder.
+Result<Path> ResolvedPath(const Path& path);
+
+// How the system compares names: without regard to case (Windows) or exactly; and whether "\" separates
+// the parts of a path, as "/" does everywhere.
+bool NamesIgnoreCase();
+bool BackslashSeparates();
+// `text` in the one case the system's comparison of names without regard to case reduces it to.
+std::u16string FoldCase(std::u16string_view text);
 
 // Which file a path leads to and which version of it: equal stamps mean the same file, unchanged.
 struct FileStamp {

@@ -174,7 +174,7 @@ TEST(CheckFiles, TellsWhatLacksAndPassesOverHiddenFiles) {
     const auto lacks = folder.Write(u"lacks.txt", "x");
     MakeHidden(folder.Write(u".hidden.txt", "x"));
     std::vector<platform::Path> lacking;
-    const auto outcome = CheckFiles(folder.path(), HeadTailTexts(u"H", u""),
+    const auto outcome = CheckFiles(folder.path(), {}, HeadTailTexts(u"H", u""),
                                     [&](const platform::Path& path) { lacking.push_back(path); });
     EXPECT_EQ(std::tuple(outcome.files_done, outcome.files_left, outcome.files_passed_over), std::tuple(1, 1, 1));
     EXPECT_EQ(lacking, std::vector<platform::Path>{lacks});

@@ -37,6 +37,14 @@ const Case kCases[] = {
     {{u"--head", u"H", u"@no such folder"}, 1, u"该路径不存在！\n", u""},
     // A path that names a file passes the folder test, and then the folder cannot be listed.
     {{u"--head", u"H", u"@a.txt"}, 1, u"", u"处理中断，已完成 0 个文件，其余文件未改动。\n"},
+    {{u"--include", u"*.md", u"--head", u"H", u"@"}, 0, u"", u""},
+    {{u"--files-from", u"@u8", u"--head", u"H", u"@"},
+     1,
+     u"",
+     u"列出的文件无法使用，未做任何修改 / listed files cannot be used, nothing was changed:\n标题: 不存在 / missing\n"},
+    {{u"--files-from", u"-", u"@"}, 0, u"", u""},  // standard input holds nothing
+    {{u"--files-from", u"@gbk", u"@"}, 2, u"", u"文件列表不是 UTF-8 或带 BOM 的 UTF-16"},
+    {{u"--exclude", u"a**", u"@"}, 2, u"", u"** 须单独成为一部分 / ** must be a whole part: a**\n"},
     {{u"--bold", u"@"}, 2, u"", u"未知选项 / unknown option: --bold\n详见 / See: varnotta-cli --help"},
     {{u"--head-file", u"@missing.utf8", u"@"}, 2, u"", u"无法读取文件 / cannot read file: "},
     {{u"--head-file", u"@gbk", u"@"}, 2, u"", u"文件不是 UTF-8 文本 / file is not UTF-8 text: "},

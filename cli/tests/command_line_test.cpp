@@ -20,8 +20,20 @@ std::u16string Described(const cli::ParsedCommandLine& parsed) {
     const char16_t* modes[] = {u"", u"missing only, ", u"remove, ", u"check, "};
     const std::u16string old =
         options.swap() ? u", old " + source(options.old_head) + u"/" + source(options.old_tail) : u"";
+    std::u16string selection;
+    for (const auto& [flag, text] :
+         {std::pair(options.recursive, u", -r"), std::pair(options.null_separated, u", -0")}) {
+        selection += flag ? text : u"";
+    }
+    for (const auto& [name, patterns] :
+         {std::pair(u", include", &options.include), std::pair(u", exclude", &options.exclude)}) {
+        for (const auto& pattern : *patterns) {
+            selection += name + (u" " + pattern);
+        }
+    }
+    selection += options.files_from.empty() ? u"" : u", list " + options.files_from;
     return modes[static_cast<int>(options.mode)] + (u"head " + source(options.head)) + u", tail " +
-           source(options.tail) + old + u", folder [" + options.folder + u"]";
+           source(options.tail) + old + u", folder [" + options.folder + u"]" + selection;
 }
 
 // Values may start with a dash or hold "=" and spaces; the folder keeps its spaces for the run to trim, and
@@ -38,6 +50,12 @@ TEST(CommandLine, ParsesAsTyped) {
         {{u"-"}, u"head none, tail none, folder [-]"},
         {{u"--head", u"H", u"--", u"--help"}, u"head typed H, tail none, folder [--help]"},
         {{u"--", u"-folder"}, u"head none, tail none, folder [-folder]"},
+        {{u"-r", u"--include", u"*.md", u"--include=a/**", u"--exclude", u"-b", u"f"},
+         u"head none, tail none, folder [f], -r, include *.md, include a/**, exclude -b"},
+        {{u"--files-from", u"-", u"f", u"--null"}, u"head none, tail none, folder [f], -0, list -"},
+        {{u"--files-from=l", u"-r", u"f"},
+         u"--files-from 不能与 --recursive 同用 / --files-from cannot be combined with --recursive"},
+        {{u"-0", u"f"}, u"-0 只用于 --files-from / -0 goes only with --files-from"},
         {{u"--help"}, u"help"},
         {{u"folder", u"-h"}, u"help"},
         {{}, u"缺少目录 / FOLDER is missing"},

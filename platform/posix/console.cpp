@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/posix/system_error.h"
 #include "platform/unicode.h"
 
 namespace platform {
@@ -12,6 +13,25 @@ namespace {
 
 int DescriptorOf(ConsoleStream stream) {
     return stream == ConsoleStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+}
+
+// Reads `fd` until its end.
+Result<std::string> ReadToEnd(int fd) {
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return SystemError(errno);
+        }
+        if (n == 0) {
+            return content;
+        }
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
 }
 
 }  // namespace
@@ -34,6 +54,10 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text, bool /*utf
         }
         done += static_cast<std::size_t>(n);
     }
+}
+
+Result<std::string> ReadStandardInput() {
+    return ReadToEnd(STDIN_FILENO);
 }
 
 }  // namespace platform

@@ -250,19 +250,16 @@ Result<std::optional<InputFile>> OpenNormalFile(const Path& path) {
     return opened.error();
 }
 
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool sizes) {
+Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each) {
     const UniqueDir dir(::opendir(folder.c_str()));
-    if (!dir) {
+    struct stat own;
+    if (!dir || ::fstat(::dirfd(dir.get()), &own) != 0) {
         return SystemError(errno);
     }
-    std::vector<FolderEntry> files;
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (!sizes && (entry->d_type == DT_REG || entry->d_type == DT_DIR)) {
-            if (entry->d_type == DT_REG) {
-                files.push_back({JoinPath(folder.native(), entry->d_name), 0});  // the listing told its kind
-            }
-            errno = 0;
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
             continue;
         }
         struct stat info;
@@ -270,16 +267,53 @@ Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool sizes)
         if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
             info = {};
         }
-        if (!S_ISDIR(info.st_mode)) {
-            files.push_back({JoinPath(folder.native(), entry->d_name),
-                             S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0});
-        }
+        const bool folder_entry = S_ISDIR(info.st_mode);
+        each(ListedEntry{.name = name,
+                         .size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0,
+                         .folder = folder_entry,
+                         .link = S_ISLNK(info.st_mode),
+                         .hidden = IsHiddenName(name),
+                         .other_file_system = folder_entry && info.st_dev != own.st_dev});
         errno = 0;
     }
     if (errno != 0) {
         return SystemError(errno);
     }
-    return files;
+    return {};
+}
+
+Result<EntryFacts> LookUpEntry(const Path& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0) {
+        if (IsNoSuchEntry(errno)) {
+            return EntryFacts{};
+        }
+        return SystemError(errno);
+    }
+    return EntryFacts{S_ISREG(info.st_mode) ? EntryFacts::Kind::PlainFile : EntryFacts::Kind::Other,
+                      static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                      static_cast<std::uint64_t>(info.st_size)};
+}
+
+Result<Path> ResolvedPath(const Path& path) {
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved) {
+        return SystemError(errno);
+    }
+    return Path(resolved.get());
+}
+
+bool NamesIgnoreCase() {
+    return false;
+}
+
+bool BackslashSeparates() {
+    return false;
+}
+
+// Names compare exactly here: there is no case to reduce them to.
+std::u16string FoldCase(std::u16string_view text) {
+    return std::u16string(text);
 }
 
 Result<FileStamp> StampOf(const Path& path) {
@@ -552,6 +586,7 @@ bool IsOutOfSpace(const Error& error) {
 void AbandonWaits() {}
 
 Status SyncFolder(const Path& folder) {
+    seam::SyncingFolder(folder);
     const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     int failure = fd.get() < 0 ? errno : seam::FailureOf(seam::Call::SyncFolder);
     if (failure == 0 && ::fsync(fd.get()) != 0) {

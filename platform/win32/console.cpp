@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/win32/system_error.h"
+
 namespace platform {
 namespace {
 
@@ -25,6 +27,25 @@ void WriteBytes(HANDLE handle, const std::string& bytes) {
             return;
         }
         done += written;
+    }
+}
+
+// Reads `handle` until its end, which a pipe signals by breaking once its writer has closed it.
+Result<std::string> ReadToEnd(HANDLE handle) {
+    std::string content;
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(handle, buffer, sizeof buffer, &read, nullptr)) {
+            if (GetLastError() == ERROR_BROKEN_PIPE) {
+                return content;
+            }
+            return LastError();
+        }
+        if (read == 0) {
+            return content;
+        }
+        content.append(buffer, read);
     }
 }
 
@@ -74,6 +95,14 @@ void WriteConsoleText(ConsoleStream stream, std::u16string_view text, bool utf8)
     std::string bytes(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size, nullptr, nullptr);
     WriteBytes(handle, bytes);
+}
+
+Result<std::string> ReadStandardInput() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+        return std::string();  // a program started without one reads nothing, as from NUL
+    }
+    return ReadToEnd(input);
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "platform/file_system.h"
+#include "platform/seam.h"
 #include "platform/win32/reparse_point.h"
 #include "platform/win32/system_error.h"
 #include "platform/win32/system_path.h"
@@ -181,29 +182,93 @@ Result<bool> IsNormalFile(const Path& path) {
     return !found.value().empty();
 }
 
-Result<std::vector<FolderEntry>> ListFolderFiles(const Path& folder, bool /*sizes: always there*/) {
+Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each) {
     const std::wstring pattern = JoinPath(SystemPath(folder), L"*");
     WIN32_FIND_DATAW data;
     HANDLE raw = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                   FIND_FIRST_EX_LARGE_FETCH);
-    std::vector<FolderEntry> files;
     if (raw == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) {
-            return files;  // a drive root with no entries at all
+            return {};  // a drive root with no entries at all
         }
         return LastError();
     }
     const UniqueFind find(raw);
     do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            files.push_back({JoinPath(folder.native(), data.cFileName),  // in the form the user gave
-                             (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow});
+        const std::wstring_view name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
         }
+        const DWORD attributes = data.dwFileAttributes;
+        each(ListedEntry{.name = name,
+                         .size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+                         .folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                         .link = IsLink(attributes, data.dwReserved0),  // the reparse tag, for a reparse point
+                         .hidden = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
     } while (FindNextFileW(find.get(), &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) {
         return LastError();
     }
-    return files;
+    return {};
+}
+
+Result<EntryFacts> LookUpEntry(const Path& path) {
+    UniqueKernelHandle file;
+    if (const DWORD error = OpenEntry(SystemPath(path), FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS, file)) {
+        if (IsNoSuchEntry(error)) {
+            return EntryFacts{};
+        }
+        return SystemError(error);
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    const auto stamp = StampOfHandle(file.get(), info);
+    if (!stamp.ok()) {
+        return stamp.error();
+    }
+    // OpenEntry went through to the data of any reparse point that is not a link.
+    const bool plain = (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    return EntryFacts{plain ? EntryFacts::Kind::PlainFile : EntryFacts::Kind::Other, stamp.value().volume,
+                      stamp.value().index, stamp.value().size};
+}
+
+Result<Path> ResolvedPath(const Path& path) {
+    UniqueKernelHandle file = Own(CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
+        return LastError();
+    }
+    std::wstring resolved(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(file.get(), resolved.data(), static_cast<DWORD>(resolved.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            return LastError();
+        }
+        if (length < resolved.size()) {
+            resolved.resize(length);
+            return Path(resolved);
+        }
+        resolved.resize(length);  // the size needed, the terminating null included
+    }
+}
+
+bool NamesIgnoreCase() {
+    return true;
+}
+
+bool BackslashSeparates() {
+    return true;
+}
+
+std::u16string FoldCase(std::u16string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const std::wstring wide(text.begin(), text.end());
+    std::wstring folded(wide.size(), L'\0');
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide.c_str(), static_cast<int>(wide.size()), folded.data(),
+                 static_cast<int>(folded.size()));
+    return std::u16string(folded.begin(), folded.end());
 }
 
 Result<FileStamp> StampOf(const Path& path) {
@@ -440,7 +505,8 @@ void AbandonWaits() {
 }
 
 // NTFS journals its metadata; flushing a folder needs backup privileges and would add nothing here.
-Status SyncFolder(const Path&) {
+Status SyncFolder(const Path& folder) {
+    seam::SyncingFolder(folder);
     return {};
 }
 

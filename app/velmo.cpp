@@ -403,7 +403,7 @@ void Velmo::ShowGivenFolder(const std::vector<std::u16string>& paths) {
     if (paths.empty()) {
         return;
     }
-    if (const auto folder = FolderBoxText(platform::LookUpEntry(paths.front()))) {
+    if (const auto folder = FolderBoxText(platform::LookUpGivenPath(paths.front()))) {
         SetWindowTextW(Item(Control::Text1), Wide(*folder));
     }
 }

@@ -220,13 +220,15 @@ Result<EntryFacts> LookUpEntry(const Path& path) {
         }
         return SystemError(error);
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    const auto stamp = StampOfHandle(file.get(), info);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        return LastError();
+    }
+    const auto stamp = StampOfHandle(file.get());
     if (!stamp.ok()) {
         return stamp.error();
     }
-    // OpenEntry went through to the data of any reparse point that is not a link.
-    const bool plain = (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    const bool plain = IsPlainFile(tag.FileAttributes, tag.ReparseTag);
     return EntryFacts{plain ? EntryFacts::Kind::PlainFile : EntryFacts::Kind::Other, stamp.value().volume,
                       stamp.value().index, stamp.value().size};
 }

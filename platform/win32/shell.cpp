@@ -88,7 +88,7 @@ bool AskYesNo(HWND owner, std::u16string_view text, std::u16string_view title) {
 
 std::optional<std::u16string> BrowseForFolder(HWND owner, std::u16string_view title, std::u16string_view start_folder) {
     const std::u16string title_z(title);
-    const NamedEntry start = LookUpEntry(start_folder);
+    const NamedEntry start = LookUpGivenPath(start_folder);
     BROWSEINFOW request{};
     request.hwndOwner = owner;
     request.lpszTitle = Wide(title_z);
@@ -126,7 +126,7 @@ std::vector<std::u16string> ProgramArguments() {
     return result;
 }
 
-NamedEntry LookUpEntry(std::u16string_view path) {
+NamedEntry LookUpGivenPath(std::u16string_view path) {
     if (path.empty()) {
         return {};  // the current folder would stand for it
     }

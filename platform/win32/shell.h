@@ -36,7 +36,7 @@ struct NamedEntry {
     std::u16string full_path;  // made full against the current folder
     EntryKind kind = EntryKind::Missing;
 };
-NamedEntry LookUpEntry(std::u16string_view path);
+NamedEntry LookUpGivenPath(std::u16string_view path);
 
 // Lets `window` take files dropped on it from Explorer; each drop comes as a WM_DROPFILES message.
 void AcceptDroppedFiles(HWND window);

@@ -83,9 +83,12 @@ bool AddPatterns(const std::vector<std::u16string>& texts, std::vector<Glob>& gl
 std::optional<std::vector<platform::Path>> ListedNames(const Options& options) {
     const std::optional<platform::Path> path =
         options.files_from == u"-" ? platform::Path() : platform::PathFromText(options.files_from);
-    const platform::Result<std::string> content = !path           ? platform::Error{}
-                                                  : path->empty() ? platform::ReadStandardInput()
-                                                                  : platform::ReadWholeFile(*path, kMostListBytes);
+    if (!path) {
+        PrintError(u"无法读取文件列表 / cannot read the list of files: " + options.files_from + u"\n");
+        return std::nullopt;
+    }
+    const platform::Result<std::string> content =
+        path->empty() ? platform::ReadStandardInput() : platform::ReadWholeFile(*path, kMostListBytes);
     if (!content.ok()) {
         PrintError(u"无法读取文件列表 / cannot read the list of files: " + options.files_from + u"\n" +
                    content.error().text + u"\n");

@@ -1,14 +1,5 @@
 #include "app/undo_texts.h"
 
-namespace {
-
-std::u16string CountText(std::int64_t count) {
-    const auto digits = std::to_string(count);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-}  // namespace
-
 std::u16string UndoQuestion(std::size_t files) {
     return u"将去掉上次添加到 " + CountText(static_cast<std::int64_t>(files)) +
            u" 个文件中的头部和尾部内容。是否继续？";

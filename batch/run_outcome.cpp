@@ -2,14 +2,7 @@
 
 #include "batch/messages.h"
 
-namespace {
-
-std::u16string CountText(std::int64_t count) {
-    const auto digits = std::to_string(count);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::u16string ProblemText(const Problem& problem) {
     if (const auto* error = std::get_if<platform::Error>(&problem)) {
@@ -67,6 +60,11 @@ std::u16string ListRefusal(const RunOutcome& outcome) {
 }
 
 }  // namespace
+
+std::u16string CountText(std::int64_t count) {
+    const auto digits = std::to_string(count);
+    return std::u16string(digits.begin(), digits.end());
+}
 
 RunOutcome FailedRun(std::int64_t files_done, platform::Path where, Problem problem) {
     RunOutcome failed;

@@ -74,6 +74,9 @@ struct RunOutcome {
     std::vector<AddedTexts> added{};
 };
 
+// A count as the messages write it: decimal digits.
+std::u16string CountText(std::int64_t count);
+
 // A run stopped by `problem` at `where` after `files_done` files.
 RunOutcome FailedRun(std::int64_t files_done, platform::Path where, Problem problem);
 

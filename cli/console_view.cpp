@@ -34,8 +34,7 @@ constexpr OutcomeRoute kOutcomeRoutes[] = {
 
 // The window shows nothing for a run the user stopped; a console says how far it got.
 std::u16string StoppedLine(std::int64_t files_done) {
-    const std::string digits = std::to_string(files_done);
-    const std::u16string count(digits.begin(), digits.end());
+    const std::u16string count = CountText(files_done);
     return u"已停止 / stopped: 已完成 " + count + u" 个文件 / " + count + u" files done";
 }
 

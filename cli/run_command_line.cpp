@@ -22,11 +22,6 @@ void PrintError(std::u16string_view text) {
     platform::WriteConsoleText(platform::ConsoleStream::Error, text);
 }
 
-std::u16string Number(std::int64_t count) {
-    const std::string digits = std::to_string(count);
-    return std::u16string(digits.begin(), digits.end());
-}
-
 // The text of a text option, read from its file when it names one; nothing, after saying why, when the file
 // cannot be used.
 std::optional<std::u16string> TextOf(const TextSource& source) {
@@ -175,9 +170,10 @@ int RunCheck(const Options& options, const Texts& texts, const FileSelection& se
 
 // The line of counts after a run in a mode other than the plain addition.
 std::u16string CountsLine(const RunOutcome& outcome) {
-    return u"改写 " + Number(outcome.files_done) + u" 个文件，原样保留 " + Number(outcome.files_left) + u" 个，跳过 " +
-           Number(outcome.files_passed_over) + u" 个 / " + Number(outcome.files_done) + u" rewritten, " +
-           Number(outcome.files_left) + u" left as they were, " + Number(outcome.files_passed_over) + u" passed over\n";
+    return u"改写 " + CountText(outcome.files_done) + u" 个文件，原样保留 " + CountText(outcome.files_left) +
+           u" 个，跳过 " + CountText(outcome.files_passed_over) + u" 个 / " + CountText(outcome.files_done) +
+           u" rewritten, " + CountText(outcome.files_left) + u" left as they were, " +
+           CountText(outcome.files_passed_over) + u" passed over\n";
 }
 
 // A run that writes, as the window's Start makes it, in the mode and with the old texts of the command line.

@@ -11,10 +11,12 @@
 namespace platform {
 
 // The signals are blocked in every thread (threads started later inherit the mask) and taken by one thread
-// that waits for them: a signal handler could not request a stop, which is not async-signal-safe.
+// that waits for them: a signal handler could not request a stop, which is not async-signal-safe. One more
+// signal, sent to that thread alone, tells it that it is no longer wanted.
 struct StopRequests::Listener {
     sigset_t signals{};
     sigset_t mask_before{};
+    int wake = SIGRTMIN;
     std::atomic<int> received{0};
     std::jthread waiter;
 };
@@ -29,13 +31,14 @@ StopRequests::StopRequests() : listener_(std::make_unique<Listener>()) {
             sigaddset(&listener.signals, signal);
         }
     }
-    pthread_sigmask(SIG_BLOCK, &listener.signals, &listener.mask_before);
-    listener.waiter = std::jthread([this](std::stop_token own) {
+    sigset_t blocked = listener.signals;
+    sigaddset(&blocked, listener.wake);
+    pthread_sigmask(SIG_BLOCK, &blocked, &listener.mask_before);
+    listener.waiter = std::jthread([this, blocked](std::stop_token own) {
         Listener& state = *listener_;
-        const timespec tick{0, 100'000'000};  // how soon the waiter notices that it is no longer wanted
         while (!own.stop_requested()) {
-            const int signal = sigtimedwait(&state.signals, nullptr, &tick);
-            if (signal > 0) {
+            const int signal = sigwaitinfo(&blocked, nullptr);
+            if (signal > 0 && signal != state.wake) {
                 state.received.store(signal);
                 AbandonWaits();
                 stop_.request_stop();
@@ -48,8 +51,13 @@ StopRequests::StopRequests() : listener_(std::make_unique<Listener>()) {
 // A signal that comes after the waiter has gone stays pending until the mask is restored, and then does
 // what it does to any program.
 StopRequests::~StopRequests() {
-    listener_->waiter = std::jthread();
-    pthread_sigmask(SIG_SETMASK, &listener_->mask_before, nullptr);
+    Listener& listener = *listener_;
+    listener.waiter.request_stop();
+    if (listener.received.load() == 0) {
+        pthread_kill(listener.waiter.native_handle(), listener.wake);
+    }
+    listener.waiter = std::jthread();
+    pthread_sigmask(SIG_SETMASK, &listener.mask_before, nullptr);
 }
 
 void StopRequests::EndAsRequested() {

@@ -8,9 +8,9 @@
 namespace {
 
 // Whether the file carries both texts, read from its two ends; nothing when it is no normal file (any more).
-WriteResult<std::optional<bool>> CarriesBoth(const platform::Path& path, const HeadTailEdit& edit,
+WriteResult<std::optional<bool>> CarriesBoth(FileOpener& files, std::size_t index, const HeadTailEdit& edit,
                                              std::string& buffer) {
-    auto input = platform::OpenNormalFile(path);
+    auto input = files.OpenNormalFile(index);
     if (!input.ok()) {
         return input.error();
     }
@@ -28,7 +28,7 @@ WriteResult<std::optional<bool>> CarriesBoth(const platform::Path& path, const H
 
 RunOutcome CheckFiles(const platform::Path& folder, const FileSelection& selection, const HeadTailTexts& texts,
                       const std::function<void(const platform::Path&)>& lacking) {
-    auto collected = CollectFiles(folder, selection);
+    auto collected = CollectFiles(folder, selection, platform::ListedSizes::NotWanted);
     if (auto* refused = std::get_if<RunOutcome>(&collected)) {
         return std::move(*refused);
     }
@@ -37,13 +37,13 @@ RunOutcome CheckFiles(const platform::Path& folder, const FileSelection& selecti
     std::string buffer;
     RunOutcome outcome;
     outcome.kind = files.empty() ? OutcomeKind::NothingToDo : OutcomeKind::Completed;
+    FileOpener listed(files);
     for (std::size_t index = 0; index < files.size(); ++index) {
-        const platform::Path path = files.PathOf(index);
-        const platform::Path shown = selection.chosen() ? files.RelativePathOf(index) : path;
-        auto carries = CarriesBoth(path, edit, buffer);
+        const auto shown = [&] { return selection.chosen() ? files.RelativePathOf(index) : files.PathOf(index); };
+        auto carries = CarriesBoth(listed, index, edit, buffer);
         if (!carries.ok()) {
             outcome.kind = OutcomeKind::Failed;
-            outcome.where = shown;
+            outcome.where = shown();
             outcome.problem = carries.error();
             return outcome;
         }
@@ -53,7 +53,7 @@ RunOutcome CheckFiles(const platform::Path& folder, const FileSelection& selecti
             ++outcome.files_done;
         } else {
             ++outcome.files_left;
-            lacking(shown);
+            lacking(shown());
         }
     }
     return outcome;

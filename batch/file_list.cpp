@@ -49,6 +49,11 @@ FileList::Name FileList::NameOf(std::size_t index) const {
 }
 
 platform::Path FileList::FolderPath(std::uint32_t folder) const {
+    return FolderText(folder);
+}
+
+// Put together as text and made a path once: each path made parses all its parts.
+platform::Path::string_type FileList::FolderText(std::uint32_t folder) const {
     platform::Path::string_type path = top_.native();
     if (!folders_[folder].empty()) {
         AppendPart(path, folders_[folder].native());
@@ -57,7 +62,7 @@ platform::Path FileList::FolderPath(std::uint32_t folder) const {
 }
 
 platform::Path FileList::PathOf(std::size_t index) const {
-    platform::Path::string_type path = FolderPath(FolderOf(index)).native();
+    platform::Path::string_type path = FolderText(FolderOf(index));
     AppendPart(path, NameOf(index));
     return path;
 }
@@ -66,4 +71,15 @@ platform::Path FileList::RelativePathOf(std::size_t index) const {
     platform::Path::string_type path = folders_[FolderOf(index)].native();
     AppendPart(path, NameOf(index));
     return path;
+}
+
+platform::Result<std::optional<platform::InputFile>> FileOpener::OpenNormalFile(std::size_t index) {
+    const std::uint32_t folder = files_.FolderOf(index);
+    if (!tried_ || folder != folder_number_) {
+        auto opened = platform::OpenedFolder::Open(files_.FolderPath(folder));
+        folder_ = opened.ok() ? std::optional(std::move(opened.value())) : std::nullopt;
+        folder_number_ = folder;
+        tried_ = true;
+    }
+    return folder_ ? folder_->OpenNormalFile(files_.NameOf(index)) : platform::OpenNormalFile(files_.PathOf(index));
 }

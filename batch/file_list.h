@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -45,6 +46,8 @@ class FileList {
     Name NameOf(std::size_t index) const;
 
   private:
+    platform::Path::string_type FolderText(std::uint32_t folder) const;
+
     struct Entry {
         std::uint64_t size;
         std::uint64_t name_start;  // in names_; the name ends where the next one starts
@@ -61,4 +64,21 @@ class FileList {
     std::vector<Entry> entries_;
     platform::Path::string_type names_;
     bool on_one_file_system_ = true;
+};
+
+// Opens the files of a list in turn, each through its folder, held open while the folder's files come, which
+// spares the system a walk of the folder's path per file. A folder that cannot be held open (gone since it was
+// listed, say) is read through each file's full path, whose open then tells what became of the file.
+class FileOpener {
+  public:
+    explicit FileOpener(const FileList& files) : files_(files) {}
+
+    // As platform::OpenNormalFile does.
+    platform::Result<std::optional<platform::InputFile>> OpenNormalFile(std::size_t index);
+
+  private:
+    const FileList& files_;
+    std::optional<platform::OpenedFolder> folder_;
+    std::uint32_t folder_number_ = 0;
+    bool tried_ = false;
 };

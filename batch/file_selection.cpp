@@ -66,7 +66,8 @@ RunOutcome FailedAt(platform::Path where, platform::Error error) {
 
 // Lists the folder and, when asked, every subfolder that may be entered, depth-first: a folder's own files
 // in listing order, then each subfolder in listing order, finished before the next.
-std::variant<FileList, RunOutcome> Walk(const platform::Path& folder, const FileSelection& selection) {
+std::variant<FileList, RunOutcome> Walk(const platform::Path& folder, const FileSelection& selection,
+                                        platform::ListedSizes sizes) {
     const Admission admission(selection);
     FileList files(folder);
     std::vector<platform::Path> pending{platform::Path()};  // relative paths, the next one last
@@ -76,18 +77,21 @@ std::variant<FileList, RunOutcome> Walk(const platform::Path& folder, const File
         pending.pop_back();
         const std::uint32_t number = files.AddFolder(relative);
         subfolders.clear();
-        const auto listed = platform::ListFolder(files.FolderPath(number), [&](const platform::ListedEntry& entry) {
-            if (!entry.folder) {
-                if (admission.AdmitsFile(relative, entry.name)) {
-                    files.Add(number, entry.name, entry.size);
+        const auto listed = platform::ListFolder(
+            files.FolderPath(number),
+            [&](const platform::ListedEntry& entry) {
+                if (!entry.folder) {
+                    if (admission.AdmitsFile(relative, entry.name)) {
+                        files.Add(number, entry.name, entry.size);
+                    }
+                } else if (selection.recursive && !entry.link && !entry.hidden && !entry.other_file_system) {
+                    platform::Path subfolder = Within(relative, entry.name);
+                    if (admission.EntersFolder(subfolder)) {
+                        subfolders.push_back(std::move(subfolder));
+                    }
                 }
-            } else if (selection.recursive && !entry.link && !entry.hidden && !entry.other_file_system) {
-                platform::Path subfolder = Within(relative, entry.name);
-                if (admission.EntersFolder(subfolder)) {
-                    subfolders.push_back(std::move(subfolder));
-                }
-            }
-        });
+            },
+            sizes);
         if (!listed.ok()) {
             return FailedAt(relative.empty() ? folder : relative, listed.error());
         }
@@ -194,6 +198,7 @@ std::variant<FileList, RunOutcome> TakeListed(const platform::Path& folder, cons
 
 }  // namespace
 
-std::variant<FileList, RunOutcome> CollectFiles(const platform::Path& folder, const FileSelection& selection) {
-    return selection.listed ? TakeListed(folder, selection) : Walk(folder, selection);
+std::variant<FileList, RunOutcome> CollectFiles(const platform::Path& folder, const FileSelection& selection,
+                                                platform::ListedSizes sizes) {
+    return selection.listed ? TakeListed(folder, selection) : Walk(folder, selection, sizes);
 }

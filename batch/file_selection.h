@@ -24,4 +24,6 @@ struct FileSelection {
 
 // The files of `folder` that `selection` takes, all of them found before the run writes anything; or the
 // outcome that ends the run at once: a folder that cannot be listed, or listed files that cannot be used.
-std::variant<FileList, RunOutcome> CollectFiles(const platform::Path& folder, const FileSelection& selection);
+// Without `sizes`, files found by listing may be listed with size 0.
+std::variant<FileList, RunOutcome> CollectFiles(const platform::Path& folder, const FileSelection& selection,
+                                                platform::ListedSizes sizes = platform::ListedSizes::Wanted);

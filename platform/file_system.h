@@ -41,10 +41,15 @@ struct ListedEntry {
     bool other_file_system = false;  // a folder on another file system than the one listed (a mount point)
 };
 
+// Whether a listing tells each plain file's size. Where the system's listing does not carry sizes (Linux),
+// each one costs a lookup of its own.
+enum class ListedSizes { Wanted, NotWanted };
+
 // Calls `each` with every entry of `folder` but "." and "..", hidden and system ones included, in the order
 // the system lists them. An entry that vanishes while it is listed is still handed over, as a file. Fails
 // when `folder` is not a folder that can be listed.
-Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each);
+Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each,
+                  ListedSizes sizes = ListedSizes::Wanted);
 
 // What a path names, the entry itself (a link is not followed): nothing, a plain file, or something else.
 struct EntryFacts {
@@ -100,6 +105,7 @@ class InputFile {
 
   private:
     friend class ReplacementFile;
+    friend class OpenedFolder;
     InputFile(std::intptr_t handle, const FileStamp& stamp) : handle_(handle), stamp_(stamp) {}
 
     std::intptr_t handle_;
@@ -110,6 +116,25 @@ class InputFile {
 // one, or no longer there. Where the system allows, the open itself tells, which saves the lookup for callers
 // that read every file they look up.
 Result<std::optional<InputFile>> OpenNormalFile(const Path& path);
+
+// A folder held open, in which files are then opened by name alone: where the system allows (Linux), it does
+// not walk the folder's path again for each of them.
+class OpenedFolder {
+  public:
+    static Result<OpenedFolder> Open(const Path& folder);
+    OpenedFolder(OpenedFolder&& other) noexcept;
+    OpenedFolder& operator=(OpenedFolder&& other) noexcept;
+    ~OpenedFolder();
+
+    // The file `name` in the folder, as OpenNormalFile opens it.
+    Result<std::optional<InputFile>> OpenNormalFile(std::basic_string_view<Path::value_type> name) const;
+
+  private:
+    OpenedFolder(std::intptr_t handle, Path path) : handle_(handle), path_(std::move(path)) {}
+
+    std::intptr_t handle_;
+    Path path_;  // ending in a separator
+};
 
 // New content for `target`, written to a temporary file beside it and put in its place in one step.
 // The temporary's name never ends in ".txt". Unless Replace succeeds, the temporary file is removed and

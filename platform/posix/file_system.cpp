@@ -189,6 +189,33 @@ std::uint64_t UnwrittenBytes() {
     return kib * 1024;
 }
 
+// Opens the plain file `path`, relative to the folder `at`, for reading: its descriptor, which the caller
+// owns, and its stamp. No link is followed, and a pipe put in the file's place cannot make the open wait.
+Result<std::pair<int, FileStamp>> OpenPlainFileAt(int at, const char* path) {
+    UniqueFd fd(::openat(at, path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.get() < 0) {
+        return SystemError(errno);
+    }
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0) {
+        return SystemError(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return SystemError(EINVAL);
+    }
+    return std::pair(fd.release(), StampFrom(info));
+}
+
+// A failed open of a normal file: nothing where the failure only says that the entry is none (any more): gone,
+// a link, or not a plain file.
+Result<std::optional<InputFile>> OnlyNotNormal(const Error& error) {
+    const auto code = static_cast<int>(error.code);
+    if (IsNoSuchEntry(code) || code == ELOOP || code == EINVAL || code == ENXIO) {
+        return std::optional<InputFile>();
+    }
+    return error;
+}
+
 }  // namespace
 
 Result<Path> FindFirstEntry(const Path& pattern, unsigned mask) {
@@ -240,17 +267,47 @@ Result<std::optional<InputFile>> OpenNormalFile(const Path& path) {
         return std::optional<InputFile>();
     }
     auto opened = InputFile::Open(path);
-    if (opened.ok()) {
-        return std::optional<InputFile>(std::move(opened.value()));
+    if (!opened.ok()) {
+        return OnlyNotNormal(opened.error());
     }
-    const auto error = static_cast<int>(opened.error().code);
-    if (IsNoSuchEntry(error) || error == ELOOP || error == EINVAL || error == ENXIO) {
-        return std::optional<InputFile>();
-    }
-    return opened.error();
+    return std::optional<InputFile>(std::move(opened.value()));
 }
 
-Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each) {
+Result<OpenedFolder> OpenedFolder::Open(const Path& folder) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return SystemError(errno);
+    }
+    return OpenedFolder(fd.release(), folder);
+}
+
+OpenedFolder::OpenedFolder(OpenedFolder&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
+
+OpenedFolder& OpenedFolder::operator=(OpenedFolder&& other) noexcept {
+    UniqueFd closer(static_cast<int>(std::exchange(handle_, std::exchange(other.handle_, -1))));
+    path_ = std::move(other.path_);
+    return *this;
+}
+
+OpenedFolder::~OpenedFolder() {
+    UniqueFd closer(static_cast<int>(handle_));
+}
+
+Result<std::optional<InputFile>> OpenedFolder::OpenNormalFile(std::string_view name) const {
+    if (IsHiddenName(name)) {
+        return std::optional<InputFile>();
+    }
+    auto opened = OpenPlainFileAt(static_cast<int>(handle_), std::string(name).c_str());
+    if (!opened.ok()) {
+        return OnlyNotNormal(opened.error());
+    }
+    return std::optional<InputFile>(InputFile(opened.value().first, opened.value().second));
+}
+
+// The kind of an entry comes with the listing on most file systems; a lookup is made only for what it does
+// not tell: a folder's file system, a plain file's size when wanted, any entry of a kind not given.
+Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each, ListedSizes sizes) {
     const UniqueDir dir(::opendir(folder.c_str()));
     struct stat own;
     if (!dir || ::fstat(::dirfd(dir.get()), &own) != 0) {
@@ -262,16 +319,19 @@ Status ListFolder(const Path& folder, const std::function<void(const ListedEntry
         if (name == "." || name == "..") {
             continue;
         }
-        struct stat info;
+        struct stat info {};
+        const bool looked_up = entry->d_type == DT_UNKNOWN || entry->d_type == DT_DIR ||
+                               (entry->d_type == DT_REG && sizes == ListedSizes::Wanted);
         // An entry gone since it was listed is kept: its turn in the run finds it missing.
-        if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (looked_up && ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
             info = {};
         }
-        const bool folder_entry = S_ISDIR(info.st_mode);
+        const unsigned char type = looked_up ? IFTODT(info.st_mode) : entry->d_type;
+        const bool folder_entry = type == DT_DIR;
         each(ListedEntry{.name = name,
-                         .size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0,
+                         .size = type == DT_REG ? static_cast<std::uint64_t>(info.st_size) : 0,
                          .folder = folder_entry,
-                         .link = S_ISLNK(info.st_mode),
+                         .link = type == DT_LNK,
                          .hidden = IsHiddenName(name),
                          .other_file_system = folder_entry && info.st_dev != own.st_dev});
         errno = 0;
@@ -325,19 +385,11 @@ Result<FileStamp> StampOf(const Path& path) {
 }
 
 Result<InputFile> InputFile::Open(const Path& path) {
-    // No link is followed, and a pipe put in the file's place cannot make the open wait.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (fd.get() < 0) {
-        return SystemError(errno);
+    auto opened = OpenPlainFileAt(AT_FDCWD, path.c_str());
+    if (!opened.ok()) {
+        return opened.error();
     }
-    struct stat info;
-    if (::fstat(fd.get(), &info) != 0) {
-        return SystemError(errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return SystemError(EINVAL);
-    }
-    return InputFile(fd.release(), StampFrom(info));
+    return InputFile(opened.value().first, opened.value().second);
 }
 
 InputFile::InputFile(InputFile&& other) noexcept : handle_(std::exchange(other.handle_, -1)), stamp_(other.stamp_) {}

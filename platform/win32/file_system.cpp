@@ -182,7 +182,8 @@ Result<bool> IsNormalFile(const Path& path) {
     return !found.value().empty();
 }
 
-Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each) {
+// The listing carries every size: `sizes` saves nothing here.
+Status ListFolder(const Path& folder, const std::function<void(const ListedEntry&)>& each, ListedSizes) {
     const std::wstring pattern = JoinPath(SystemPath(folder), L"*");
     WIN32_FIND_DATAW data;
     HANDLE raw = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
@@ -296,6 +297,23 @@ Result<std::optional<InputFile>> OpenNormalFile(const Path& path) {
         return opened.error();
     }
     return std::optional<InputFile>(std::move(opened.value()));
+}
+
+// Windows opens a file by its full path in any case: the folder is kept as a path, and nothing is held open.
+Result<OpenedFolder> OpenedFolder::Open(const Path& folder) {
+    std::wstring path = folder.native();
+    if (path.empty() || (path.back() != L'\\' && path.back() != L'/')) {
+        path += L'\\';  // "C:" names the drive's root here, not its current folder
+    }
+    return OpenedFolder(-1, Path(std::move(path)));
+}
+
+OpenedFolder::OpenedFolder(OpenedFolder&& other) noexcept = default;
+OpenedFolder& OpenedFolder::operator=(OpenedFolder&& other) noexcept = default;
+OpenedFolder::~OpenedFolder() = default;
+
+Result<std::optional<InputFile>> OpenedFolder::OpenNormalFile(std::wstring_view name) const {
+    return platform::OpenNormalFile(Path(path_.native() + std::wstring(name)));
 }
 
 Result<InputFile> InputFile::Open(const Path& path) {

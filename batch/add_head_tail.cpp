@@ -132,7 +132,19 @@ WriteResult<FileEncoding> HeadTailWriter::CheckRest(const platform::InputFile& i
 }
 
 WriteResult<FileFate> HeadTailWriter::AddHeadTail(const platform::Path& path, const Progress& progress) {
-    auto prepared = Prepare(path, progress);
+    auto input = platform::OpenNormalFile(path);
+    if (!input.ok()) {
+        return input.error();
+    }
+    if (!input.value()) {
+        return FileFate::PassedOver;
+    }
+    return AddHeadTail(path, std::move(*input.value()), progress);
+}
+
+WriteResult<FileFate> HeadTailWriter::AddHeadTail(const platform::Path& path, platform::InputFile input,
+                                                  const Progress& progress) {
+    auto prepared = PrepareOpened(std::move(input), path, progress, UINT64_MAX, false);
     if (!prepared.ok()) {
         return prepared.error();
     }
@@ -168,10 +180,20 @@ void HeadTailWriter::NoteReplaced(const PreparedFile& file) {
 
 WriteResult<PreparedFile> HeadTailWriter::Prepare(const platform::Path& path, const Progress& progress,
                                                   std::uint64_t max_size, bool nameless) {
+    auto input = platform::InputFile::Open(path);
+    if (!input.ok()) {
+        return input.error();
+    }
+    return PrepareOpened(std::move(input.value()), path, progress, max_size, nameless);
+}
+
+WriteResult<PreparedFile> HeadTailWriter::PrepareOpened(platform::InputFile input, const platform::Path& path,
+                                                        const Progress& progress, std::uint64_t max_size,
+                                                        bool nameless) {
     std::optional<FileEncoding> known;
     for (;;) {
         std::optional<FileEncoding> overturned;
-        auto prepared = PrepareAs(path, progress, max_size, nameless, known, overturned);
+        auto prepared = PrepareAs(input, path, progress, max_size, nameless, known, overturned);
         if (!overturned) {
             return prepared;
         }
@@ -179,24 +201,18 @@ WriteResult<PreparedFile> HeadTailWriter::Prepare(const platform::Path& path, co
     }
 }
 
-WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, const Progress& progress,
-                                                    std::uint64_t max_size, bool nameless,
+WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::InputFile& input, const platform::Path& path,
+                                                    const Progress& progress, std::uint64_t max_size, bool nameless,
                                                     std::optional<FileEncoding> known,
                                                     std::optional<FileEncoding>& overturned) {
-    std::optional<platform::InputFile> input;
-    if (auto opened = platform::InputFile::Open(path); opened.ok()) {
-        input.emplace(std::move(opened.value()));
-    } else {
-        return opened.error();
-    }
-    const platform::FileStamp stamp = input->stamp();
+    const platform::FileStamp stamp = input.stamp();
     const std::uint64_t size = stamp.size;
     if (size > max_size) {
         return WriteProblem::GrewPastPrepared;
     }
     FileEdit edit{.add_head = true, .add_tail = true};
     if (edit_ && edit_->reads_ends()) {
-        auto decided = EditFor(*input);
+        auto decided = EditFor(input);
         if (!decided.ok()) {
             return decided.error();
         }
@@ -208,7 +224,7 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
     if (stamp.links > 1) {
         return WriteProblem::HardLinked;  // a new file under one name would part it from the others
     }
-    auto output = platform::ReplacementFile::CreateFor(path, *input, nameless);
+    auto output = platform::ReplacementFile::CreateFor(path, input, nameless);
     if (!output.ok()) {
         return output.error();
     }
@@ -217,7 +233,7 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
     const auto needed = static_cast<std::size_t>(std::min<std::uint64_t>(size, kChunkSize));
     buffer_.resize(std::max(buffer_.size(), needed));
     const std::size_t first_wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer_.size()));
-    const auto first = ReadFull(*input, 0, buffer_.data(), first_wanted);
+    const auto first = ReadFull(input, 0, buffer_.data(), first_wanted);
     if (!first.ok()) {
         return first.error();
     }
@@ -230,7 +246,7 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
     std::optional<PendingCheck> pending;
     FileEncoding encoding = known ? *known : edit.form.value_or(FileEncoding::Ansi);
     if (!known && !edit.form && adds) {
-        auto guessed = GuessEncoding(*input, start, size, pending);
+        auto guessed = GuessEncoding(input, start, size, pending);
         if (!guessed.ok()) {
             return guessed.error();
         }
@@ -238,7 +254,7 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
     }
     const Framing* framing = FramingFor(encoding);
     if (!framing && pending) {  // the guess cannot hold the texts: settle it before anything is written
-        const auto settled = CheckRest(*input, *pending, {});
+        const auto settled = CheckRest(input, *pending, {});
         if (!settled.ok()) {
             return settled.error();
         }
@@ -280,11 +296,11 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
     WriteResult<FileEncoding> checked = encoding;
     std::optional<std::jthread> checker;
     if (pending) {
-        checker.emplace([&](std::stop_token cancel) { checked = CheckRest(*input, *pending, cancel); });
+        checker.emplace([&](std::stop_token cancel) { checked = CheckRest(input, *pending, cancel); });
     }
     if (!whole) {
         const std::uint64_t from = std::max<std::uint64_t>(start.size(), body_begin);
-        if (auto copied = CopyRest(*input, from, body_end, output.value(), progress); !copied.ok()) {
+        if (auto copied = CopyRest(input, from, body_end, output.value(), progress); !copied.ok()) {
             return copied.error();
         }
         if (auto written = output.value().Write(after); !written.ok()) {
@@ -305,8 +321,7 @@ WriteResult<PreparedFile> HeadTailWriter::PrepareAs(const platform::Path& path, 
         }
     }
     const AddedTexts added{path, mark_length, before.size(), after.size()};
-    return PreparedFile{std::move(output.value()), stamp,
-                        added};  // the file closes here: Windows replaces no open file
+    return PreparedFile{std::move(output.value()), stamp, added};
 }
 
 WriteStatus HeadTailWriter::CopyRest(const platform::InputFile& input, std::uint64_t offset, std::uint64_t size,

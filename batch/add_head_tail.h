@@ -22,7 +22,7 @@ struct PreparedFile {
 };
 
 // What became of a file the writer was given.
-enum class FileFate { Rewritten, LeftAsItWas };
+enum class FileFate { Rewritten, LeftAsItWas, PassedOver };
 
 // Rewrites text files in place as: head, CR LF, the former content byte for byte, CR LF, tail. A blank
 // head or tail is left out with its CR LF. Head and tail are written in the file's own encoding; the
@@ -43,8 +43,11 @@ class HeadTailWriter {
     // Notes what a prepared file, just put in place by its caller, added.
     void NoteReplaced(const PreparedFile& file);
 
-    // On failure the file is left as it was.
+    // On failure the file is left as it was. A file that is no normal file (any more: gone, hidden, system, or
+    // not a plain file) is passed over without being read.
     WriteResult<FileFate> AddHeadTail(const platform::Path& path, const Progress& progress);
+    // The same for the file at `path`, opened as `input` by its caller.
+    WriteResult<FileFate> AddHeadTail(const platform::Path& path, platform::InputFile input, const Progress& progress);
 
     // The first half of AddHeadTail: writes the new content of `path` to its temporary file, not yet flushed,
     // and leaves the file as it was; or answers no output when the edit would not change the file. Fails without
@@ -63,9 +66,12 @@ class HeadTailWriter {
         std::uint64_t end;  // where the part that decides ends: before a tail that an earlier run added
     };
 
-    WriteResult<PreparedFile> PrepareAs(const platform::Path& path, const Progress& progress, std::uint64_t max_size,
-                                        bool nameless, std::optional<FileEncoding> known,
-                                        std::optional<FileEncoding>& overturned);
+    // Closes `input` before it answers: Windows replaces no open file.
+    WriteResult<PreparedFile> PrepareOpened(platform::InputFile input, const platform::Path& path,
+                                            const Progress& progress, std::uint64_t max_size, bool nameless);
+    WriteResult<PreparedFile> PrepareAs(const platform::InputFile& input, const platform::Path& path,
+                                        const Progress& progress, std::uint64_t max_size, bool nameless,
+                                        std::optional<FileEncoding> known, std::optional<FileEncoding>& overturned);
     const Framing* FramingFor(FileEncoding encoding) const;
     platform::Result<FileEncoding> GuessEncoding(const platform::InputFile& input, std::string_view start,
                                                  std::uint64_t size, std::optional<PendingCheck>& pending) const;

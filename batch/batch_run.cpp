@@ -47,7 +47,8 @@ bool StillAsRead(const platform::Path& path, const platform::FileStamp& stamp) {
 // without the pipeline would, when nothing was prepared, when its preparation failed, when it changed since
 // it was read ahead, or when the disk is full. A file found ahead to need no change is left as it is.
 WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<PreparePipeline>& ahead,
-                                    HeadTailWriter& writer, const platform::Path& file, BatchProgress& progress,
+                                    HeadTailWriter& writer, FileOpener& files, std::size_t index,
+                                    const platform::Path& file, BatchProgress& progress,
                                     const std::function<void(const BatchProgress&)>& report) {
     if (turn.prepared && !turn.prepared->output) {
         if (StillAsRead(file, turn.prepared->stamp)) {
@@ -72,8 +73,15 @@ WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<P
     if (turn.failed) {
         ahead.reset();  // removes all that was prepared after it; the next file starts a new pipeline
     }
-    const auto rewrite = [&] {
-        return writer.AddHeadTail(file, [&](std::uint64_t bytes) {
+    const auto rewrite = [&]() -> WriteResult<FileFate> {
+        auto input = files.OpenNormalFile(index);
+        if (!input.ok()) {
+            return input.error();
+        }
+        if (!input.value()) {
+            return FileFate::PassedOver;
+        }
+        return writer.AddHeadTail(file, std::move(*input.value()), [&](std::uint64_t bytes) {
             progress.bytes_done = std::max(progress.bytes_done, bytes);  // a second try never shows less
             report(progress);
         });
@@ -89,10 +97,10 @@ WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<P
 // Rewrites every collected file that is still a normal file when its turn comes, in list order; stops at the
 // first failure or when asked to. Small files come prepared ahead from a PreparePipeline. Marks in
 // `replaced_in` each folder where a file was replaced.
-std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& files, BatchProgress& progress,
-                                      RunOutcome& counts, const std::function<void(const BatchProgress&)>& report,
-                                      std::stop_token stop, std::vector<bool>& replaced_in) {
-    const HeadTailEdit edit(inputs.mode, inputs.texts, inputs.old_texts);
+std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const HeadTailEdit& edit, const FileList& files,
+                                      BatchProgress& progress, RunOutcome& counts,
+                                      const std::function<void(const BatchProgress&)>& report, std::stop_token stop,
+                                      std::vector<bool>& replaced_in) {
     HeadTailWriter writer(edit, stop);
     if (inputs.note_added) {
         writer.NoteAddedIn(&counts.added);
@@ -105,6 +113,7 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
         return RunFailure{inputs.selection.chosen() ? files.RelativePathOf(index) : files.PathOf(index),
                           std::move(problem)};
     };
+    FileOpener opener(files);
     std::optional<PreparePipeline> ahead;
     // Where the edit depends on what files carry, files are looked at in hand until one needs rewriting: a
     // folder that needs nothing costs no more than a check of it, without handing files between threads.
@@ -117,34 +126,38 @@ std::optional<RunFailure> RewriteEach(const RunInputs& inputs, const FileList& f
         if (stop.stop_requested()) {
             return std::nullopt;
         }
-        const platform::Path file = files.PathOf(index);
-        progress.current_file = file;
+        progress.current_file = files.PathOf(index);
+        const platform::Path& file = progress.current_file;
         progress.current_size = files.SizeOf(index);
         progress.bytes_done = 0;
         report(progress);
-        auto normal = platform::IsNormalFile(file);
-        if (!normal.ok()) {
-            return failure(index, normal.error());
+        // A file that went ahead is looked at again at its turn; one rewritten here only as it is opened.
+        bool passed_over = false;
+        if (turn.prepared || turn.failed) {
+            auto normal = platform::IsNormalFile(file);
+            if (!normal.ok()) {
+                return failure(index, normal.error());
+            }
+            passed_over = !normal.value();
         }
-        if (normal.value()) {
-            if (stop.stop_requested()) {
+        if (stop.stop_requested()) {
+            return std::nullopt;
+        }
+        const auto fate = passed_over ? WriteResult<FileFate>(FileFate::PassedOver)
+                                      : RewriteAtTurn(turn, ahead, writer, opener, index, file, progress, report);
+        if (!fate.ok()) {
+            // A stop silences the failure it caused, unless new content survives only in a leftover file.
+            if (stop.stop_requested() && !KeptCopy(fate.error())) {
                 return std::nullopt;
             }
-            const auto fate = RewriteAtTurn(turn, ahead, writer, file, progress, report);
-            if (!fate.ok()) {
-                // A stop silences the failure it caused, unless new content survives only in a leftover file.
-                if (stop.stop_requested() && !KeptCopy(fate.error())) {
-                    return std::nullopt;
-                }
-                return failure(index, fate.error());
-            }
-            if (fate.value() == FileFate::Rewritten) {
-                ++progress.files_done;
-                replaced_in[files.FolderOf(index)] = true;
-                in_hand = false;
-            } else {
-                ++counts.files_left;
-            }
+            return failure(index, fate.error());
+        }
+        if (fate.value() == FileFate::Rewritten) {
+            ++progress.files_done;
+            replaced_in[files.FolderOf(index)] = true;
+            in_hand = false;
+        } else if (fate.value() == FileFate::LeftAsItWas) {
+            ++counts.files_left;
         } else {
             ++counts.files_passed_over;  // gone, hidden, system, or no longer a plain file: without a word
         }
@@ -173,14 +186,18 @@ std::optional<std::pair<platform::Path, platform::Error>> SyncFolders(const File
 // RewriteFolder, telling in `state` how far it got.
 RunOutcome RewriteCollected(const RunInputs& inputs, const std::function<void(const BatchProgress&)>& progress,
                             std::stop_token stop, BatchProgress& state) {
-    auto collected = CollectFiles(inputs.folder, inputs.selection);
+    // Where most files may need no change, their sizes are not worth a lookup each: a file prepared ahead
+    // learns its own size when it is opened.
+    const HeadTailEdit edit(inputs.mode, inputs.texts, inputs.old_texts);
+    auto collected = CollectFiles(inputs.folder, inputs.selection,
+                                  edit.reads_ends() ? platform::ListedSizes::NotWanted : platform::ListedSizes::Wanted);
     if (auto* refused = std::get_if<RunOutcome>(&collected)) {
         return std::move(*refused);
     }
     const FileList& files = std::get<FileList>(collected);
     RunOutcome ended;
     std::vector<bool> replaced_in(files.folder_count());
-    const auto failure = RewriteEach(inputs, files, state, ended, progress, stop, replaced_in);
+    const auto failure = RewriteEach(inputs, edit, files, state, ended, progress, stop, replaced_in);
     const auto unsynced = SyncFolders(files, replaced_in);
     ended.files_done = state.files_done;
     if (failure) {

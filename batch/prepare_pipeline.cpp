@@ -18,6 +18,13 @@ std::size_t WorkerCount(bool group_flush) {
     return std::clamp<std::size_t>(cores > 1 ? cores - 1 : 1, 1, 4);
 }
 
+// A file found larger than may be prepared ahead once it is open: larger than listed, or listed without its
+// size. Its turn copies it.
+bool IsTooLargeAhead(const Problem& problem) {
+    const auto* found = std::get_if<WriteProblem>(&problem);
+    return found && *found == WriteProblem::GrewPastPrepared;
+}
+
 }  // namespace
 
 PreparePipeline::PreparePipeline(const HeadTailEdit& edit, const platform::Path& folder, const FileList& files,
@@ -82,6 +89,8 @@ void PreparePipeline::Work(std::stop_token stop) {
             slot.file.emplace(std::move(prepared.value()));
             slot.flushed = flush_each || !slot.file->output;
             slot.state = State::Prepared;
+        } else if (!prepared.ok() && IsTooLargeAhead(prepared.error())) {
+            slot.state = State::InHand;
         } else {
             slot.state = State::Failed;  // its temporary file is gone with `prepared`
         }

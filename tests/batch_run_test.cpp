@@ -167,17 +167,29 @@ TEST(UndoAdded, TakesOffTheLastRunOnlyFromFilesAsItLeftThem) {
               std::tuple(OutcomeKind::Failed, 1, failing[1].path, failing.size() - 1));
 }
 
-// The check passes over what a run passes over, and tells the others apart by what they carry.
+// The check passes over what a run passes over, and tells the others apart by what they carry; a run that
+// looks at each file in hand before writing passes over the same files. Listed, so that the hidden file
+// comes first, before anything is prepared ahead.
 TEST(CheckFiles, TellsWhatLacksAndPassesOverHiddenFiles) {
-    TestFolder folder;
-    folder.Write(u"carries.txt", "H\r\nx");
-    const auto lacks = folder.Write(u"lacks.txt", "x");
-    MakeHidden(folder.Write(u".hidden.txt", "x"));
-    std::vector<platform::Path> lacking;
-    const auto outcome = CheckFiles(folder.path(), {}, HeadTailTexts(u"H", u""),
-                                    [&](const platform::Path& path) { lacking.push_back(path); });
-    EXPECT_EQ(std::tuple(outcome.files_done, outcome.files_left, outcome.files_passed_over), std::tuple(1, 1, 1));
-    EXPECT_EQ(lacking, std::vector<platform::Path>{lacks});
+    FileSelection listed;
+    listed.listed = {u".hidden.txt", u"carries.txt", u"lacks.txt"};
+    for (const bool check : {true, false}) {
+        SCOPED_TRACE(check);
+        TestFolder folder;
+        folder.Write(u"carries.txt", "H\r\nx");
+        folder.Write(u"lacks.txt", "x");
+        MakeHidden(folder.Write(u".hidden.txt", "x"));
+        std::vector<platform::Path> lacking;
+        RunInputs inputs{folder.path(), HeadTailTexts(u"H", u""), RunMode::MissingOnly};
+        inputs.selection = listed;
+        const auto outcome = check ? CheckFiles(folder.path(), listed, inputs.texts,
+                                                [&](const platform::Path& path) { lacking.push_back(path); })
+                                   : RewriteFolder(inputs, [](auto&) {}, {});
+        // Checked, one carries and one lacks; rewritten, the one that lacks is done and the other left.
+        EXPECT_EQ(std::tuple(outcome.files_done, outcome.files_left, outcome.files_passed_over), std::tuple(1, 1, 1));
+        EXPECT_EQ(lacking, check ? std::vector<platform::Path>{u"lacks.txt"} : std::vector<platform::Path>{});
+        EXPECT_EQ(folder.Read(u".hidden.txt"), "x");
+    }
 }
 
 // A run in a mode that takes texts off or adds only what is missing, stopped by the user or by a failure at

@@ -34,7 +34,7 @@ Result<bool> IsNormalFile(const Path& path);
 // An entry as a folder listing shows it; the name is valid only during the call it is handed to.
 struct ListedEntry {
     std::basic_string_view<Path::value_type> name;
-    std::uint64_t size = 0;          // of a plain file
+    std::uint64_t size = 0;          // of a plain file, where sizes are wanted
     bool folder = false;             // a folder, or a link that is one (a junction)
     bool link = false;               // a symbolic link, a junction or a mount point
     bool hidden = false;             // hidden or system; where there are no such attributes, a name starting with "."

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/seam.h"
 
@@ -33,7 +34,8 @@ PreparePipeline::PreparePipeline(const HeadTailEdit& edit, const platform::Path&
       edit_(edit),
       forward_stop_(std::move(stop), std::function<void()>([this] { stop_.request_stop(); })),
       group_flush_(files.on_one_file_system() ? platform::GroupFlush::For(folder) : std::nullopt),
-      slots_(kDepth + 1),
+      depth_(group_flush_ ? std::clamp<std::size_t>(group_flush_->most_open(), 1, kGroupDepth) : kDepth),
+      slots_(depth_ + 1),
       next_(first),
       head_index_(first) {
     const std::uint64_t most_added = edit_.texts().most_added();
@@ -65,7 +67,7 @@ void PreparePipeline::Work(std::stop_token stop) {
     HeadTailWriter writer(edit_, stop);
     std::unique_lock lock(mutex_);
     for (;;) {
-        room_.wait(lock, stop, [&] { return next_ >= files_.size() || next_ - head_index_ < kDepth; });
+        room_.wait(lock, stop, [&] { return next_ >= files_.size() || HasRoom(); });
         if (stop.stop_requested() || next_ >= files_.size()) {
             return;
         }
@@ -87,6 +89,8 @@ void PreparePipeline::Work(std::stop_token stop) {
         lock.lock();
         if (prepared.ok() && flushed.ok()) {
             slot.file.emplace(std::move(prepared.value()));
+            slot.bytes = slot.file->output ? slot.file->stamp.size + edit_.texts().most_added() : 0;
+            bytes_ahead_ += slot.bytes;
             slot.flushed = flush_each || !slot.file->output;
             slot.state = State::Prepared;
         } else if (!prepared.ok() && IsTooLargeAhead(prepared.error())) {
@@ -96,6 +100,12 @@ void PreparePipeline::Work(std::stop_token stop) {
         }
         ready_.notify_all();
     }
+}
+
+// The file after the one in hand always has room, whatever the others hold.
+bool PreparePipeline::HasRoom() const {
+    const std::size_t ahead = next_ - head_index_;
+    return ahead == 0 || (ahead < depth_ && bytes_ahead_ < kMostBytesAhead);
 }
 
 // Out of memory, say: the taking thread learns of it at its next turn, and the run ends there.
@@ -128,6 +138,7 @@ PreparePipeline::Turn PreparePipeline::Take(std::size_t index) {
     slot.file.reset();
     slot.state = State::Waiting;
     slot.flushed = false;
+    bytes_ahead_ -= std::exchange(slot.bytes, 0);
     head_index_ = index + 1;
     room_.notify_all();
     return turn;

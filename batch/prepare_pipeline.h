@@ -26,11 +26,15 @@
 // was read, is rewritten again alone at its turn, as it would have been without the pipeline, so its turn
 // alone decides what the run does and says. The temporary files prepared ahead have no name until they take
 // their file's place where the system allows (Linux), so that nothing of them can stay in the folder; those
-// beyond the file in hand hold at most kDepth * kMostAhead bytes.
+// beyond the file in hand hold about kMostBytesAhead bytes at most.
 class PreparePipeline {
   public:
-    static constexpr std::size_t kDepth = 64;                              // files prepared beyond the one in hand
+    static constexpr std::size_t kDepth = 64;  // files prepared beyond the one in hand, each flushed on its own
+    // The same where one flush serves a whole group: the larger the group, the fewer times the file system
+    // writes out the blocks of its folders and free lists that many of the files share.
+    static constexpr std::size_t kGroupDepth = 512;
     static constexpr std::uint64_t kMostAhead = std::uint64_t{256} << 10;  // bytes of one prepared temporary
+    static constexpr std::uint64_t kMostBytesAhead = kDepth * kMostAhead;
 
     // What a file's turn finds.
     struct Turn {
@@ -59,9 +63,11 @@ class PreparePipeline {
         State state = State::Waiting;
         bool flushed = false;
         std::optional<PreparedFile> file;
+        std::uint64_t bytes = 0;  // that its temporary file holds at most
     };
 
     void Work(std::stop_token stop);
+    bool HasRoom() const;
     void Fail(std::exception_ptr failure);
     void FlushForTurn(std::unique_lock<std::mutex>& lock, Slot& slot);
     Slot& SlotOf(std::size_t index) { return slots_[index % slots_.size()]; }
@@ -71,14 +77,16 @@ class PreparePipeline {
     std::stop_source stop_;
     std::stop_callback<std::function<void()>> forward_stop_;
     std::optional<platform::GroupFlush> group_flush_;  // nothing: every worker flushes its own files
+    std::size_t depth_;                                // files prepared beyond the one in hand
     std::uint64_t most_size_ahead_ = 0;                // of a file that goes ahead, as it was read
 
     std::mutex mutex_;
     std::condition_variable_any ready_;  // a file's state changed: for the thread that takes them
     std::condition_variable_any room_;   // a file was taken: for the workers
     std::vector<Slot> slots_;
-    std::exception_ptr failure_;  // of a worker: the run ends at the next turn
-    std::size_t next_;            // the next file a worker takes up
-    std::size_t head_index_;      // the next file to be taken
+    std::exception_ptr failure_;     // of a worker: the run ends at the next turn
+    std::size_t next_;               // the next file a worker takes up
+    std::size_t head_index_;         // the next file to be taken
+    std::uint64_t bytes_ahead_ = 0;  // in the temporary files of the slots not yet taken
     std::vector<std::jthread> workers_;
 };

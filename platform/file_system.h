@@ -198,11 +198,16 @@ class GroupFlush {
     // each file on its own then, which also tells whose a failure was.
     bool Flush(std::span<ReplacementFile* const> files);
 
+    // How many files waiting for this flush may be held open at once: a share of what the process may open.
+    std::size_t most_open() const { return most_open_; }
+
   private:
-    GroupFlush(std::intptr_t handle, std::uint64_t device) : handle_(handle), device_(device) {}
+    GroupFlush(std::intptr_t handle, std::uint64_t device, std::size_t most_open)
+        : handle_(handle), device_(device), most_open_(most_open) {}
 
     std::intptr_t handle_;
     std::uint64_t device_ = 0;  // the file system the folder was on when this was made
+    std::size_t most_open_ = 0;
 };
 
 // Whether the failure says that the disk, or the user's share of it, is full.

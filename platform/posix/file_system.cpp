@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/utsname.h>
@@ -603,11 +604,15 @@ std::optional<GroupFlush> GroupFlush::For(const Path& folder) {
         ::fstat(fd.get(), &folder_info) != 0) {
         return std::nullopt;
     }
-    return GroupFlush(fd.release(), static_cast<std::uint64_t>(folder_info.st_dev));
+    // Half of what may be open leaves the other half to the rest of the run.
+    struct rlimit open_files;
+    const rlim_t most_open = ::getrlimit(RLIMIT_NOFILE, &open_files) == 0 ? open_files.rlim_cur / 2 : 0;
+    return GroupFlush(fd.release(), static_cast<std::uint64_t>(folder_info.st_dev),
+                      static_cast<std::size_t>(std::min<rlim_t>(most_open, SIZE_MAX)));
 }
 
 GroupFlush::GroupFlush(GroupFlush&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), device_(other.device_) {}
+    : handle_(std::exchange(other.handle_, -1)), device_(other.device_), most_open_(other.most_open_) {}
 
 GroupFlush::~GroupFlush() {
     UniqueFd closer(static_cast<int>(handle_));

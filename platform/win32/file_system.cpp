@@ -507,7 +507,8 @@ std::optional<GroupFlush> GroupFlush::For(const Path&) {
     return std::nullopt;
 }
 
-GroupFlush::GroupFlush(GroupFlush&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+GroupFlush::GroupFlush(GroupFlush&& other) noexcept
+    : handle_(std::exchange(other.handle_, 0)), device_(other.device_), most_open_(other.most_open_) {}
 
 GroupFlush::~GroupFlush() = default;
 

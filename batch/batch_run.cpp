@@ -21,14 +21,19 @@ struct RunFailure {
     Problem problem;
 };
 
-// Whether a failure may come from the room that the files prepared ahead take on the disk: then the file is
-// tried again alone before the run reports it.
-bool MayLackRoomForAhead(const WriteStatus& status, const std::optional<PreparePipeline>& ahead) {
-    if (status.ok() || !ahead) {
+// Whether a failure may come from the room that the files prepared ahead take on the disk, or the files
+// replaced so far that are still being freed (waited for here): then the file is tried again alone before the
+// run reports it.
+bool CanTryAgainForRoom(const WriteStatus& status, const std::optional<PreparePipeline>& ahead) {
+    if (status.ok()) {
         return false;
     }
     const auto* error = std::get_if<platform::Error>(&status.error());
-    return error && platform::IsOutOfSpace(*error) && error->kept_copy.empty();
+    if (!error || !platform::IsOutOfSpace(*error) || !error->kept_copy.empty()) {
+        return false;
+    }
+    const bool freed = platform::FreeReplacedFiles();
+    return ahead || freed;
 }
 
 // Whether new content survives only in a leftover file, which the user must be told of in any case.
@@ -59,7 +64,7 @@ WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<P
     if (turn.prepared) {
         const auto replaced = turn.prepared->output->Replace(turn.prepared->stamp);
         const WriteStatus status = replaced.ok() ? WriteStatus() : WriteStatus(replaced.error());
-        if (!replaced.ok() && !MayLackRoomForAhead(status, ahead)) {
+        if (!replaced.ok() && !CanTryAgainForRoom(status, ahead)) {
             return status.error();
         }
         if (replaced.ok() && replaced.value()) {
@@ -87,7 +92,7 @@ WriteResult<FileFate> RewriteAtTurn(PreparePipeline::Turn& turn, std::optional<P
         });
     };
     auto rewritten = rewrite();
-    if (!rewritten.ok() && MayLackRoomForAhead(rewritten.error(), ahead)) {
+    if (!rewritten.ok() && CanTryAgainForRoom(rewritten.error(), ahead)) {
         ahead.reset();
         rewritten = rewrite();
     }
@@ -198,6 +203,7 @@ RunOutcome RewriteCollected(const RunInputs& inputs, const std::function<void(co
     RunOutcome ended;
     std::vector<bool> replaced_in(files.folder_count());
     const auto failure = RewriteEach(inputs, edit, files, state, ended, progress, stop, replaced_in);
+    platform::FreeReplacedFiles();  // a run ends with the room its files took before given back
     const auto unsynced = SyncFolders(files, replaced_in);
     ended.files_done = state.files_done;
     if (failure) {

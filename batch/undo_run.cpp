@@ -122,6 +122,7 @@ RunOutcome UndoAdded(const std::vector<AddedTexts>& added, const Report& report,
         progress.bytes_before += file.stamp.size;
     }
     outcome.files_done = progress.files_done;
+    platform::FreeReplacedFiles();
     if (outcome.files_done > 0) {
         const platform::Path folder = added.front().path.parent_path();  // a run's files share one folder
         const platform::Status synced = platform::SyncFolder(folder);

@@ -213,6 +213,11 @@ class GroupFlush {
 // Whether the failure says that the disk, or the user's share of it, is full.
 bool IsOutOfSpace(const Error& error);
 
+// Waits until the files that replacements took the place of are freed, where the system frees them in the
+// background (Linux); whether any were still held. For a write that found the disk full, before it is tried
+// again.
+bool FreeReplacedFiles();
+
 // Makes every wait for a file that another program holds (about two seconds) give up at once, from now on:
 // for a program that is ending.
 void AbandonWaits();

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/posix/background_close.h"
 #include "platform/posix/system_error.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/seam.h"
@@ -576,8 +577,10 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
     }
     // The file swapped out must be the one checked above, unwritten since: a write that came in between went
     // to it. Its change time is no witness, as the exchange itself moves it.
+    UniqueFd former_file(::open(temporary_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat former;
-    if (::lstat(temporary_.c_str(), &former) == 0 && !SameVersion(StampFrom(former), expected)) {
+    if (former_file.get() >= 0 && ::fstat(former_file.get(), &former) == 0 &&
+        !SameVersion(StampFrom(former), expected)) {
         settled_ = true;  // the temporary's name holds the other program's file now: never delete it
         if (ExchangeNames(temporary_, target_, seam::Call::SwapBack) != 0) {
             Error failure = SystemError(errno);
@@ -587,7 +590,8 @@ Result<bool> ReplacementFile::Replace(const FileStamp& expected) {
         ::unlink(temporary_.c_str());
         return false;
     }
-    ::unlink(temporary_.c_str());  // the former content, now under the temporary's name
+    ::unlink(temporary_.c_str());               // the former content, now under the temporary's name
+    CloseInBackground(std::move(former_file));  // which frees it
     settled_ = true;
     return true;
 }
@@ -633,6 +637,10 @@ bool GroupFlush::Flush(std::span<ReplacementFile* const> files) {
             ::fstat(static_cast<int>(file->handle_), &info) == 0 && static_cast<std::uint64_t>(info.st_dev) == device_;
     }
     return true;
+}
+
+bool FreeReplacedFiles() {
+    return FinishBackgroundCloses();
 }
 
 bool IsOutOfSpace(const Error& error) {

@@ -516,6 +516,11 @@ bool GroupFlush::Flush(std::span<ReplacementFile* const>) {
     return false;
 }
 
+// Windows frees a replaced file as the replacement happens.
+bool FreeReplacedFiles() {
+    return false;
+}
+
 bool IsOutOfSpace(const Error& error) {
     constexpr DWORD kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack
     return error.code == ERROR_DISK_FULL || error.code == ERROR_HANDLE_DISK_FULL || error.code == kDiskQuotaExceeded;

@@ -40,8 +40,9 @@ class FileList {
     // The file's path from the top folder as given, and relative to it.
     platform::Path PathOf(std::size_t index) const;
     platform::Path RelativePathOf(std::size_t index) const;
-    // The folder's path from the top folder as given.
+    // The folder's path from the top folder as given, and relative to it.
     platform::Path FolderPath(std::uint32_t folder) const;
+    const platform::Path& RelativeFolderPath(std::uint32_t folder) const { return folders_[folder]; }
     // The file's name in its folder, as the listing gave it.
     Name NameOf(std::size_t index) const;
 

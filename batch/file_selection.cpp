@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
+#include <numeric>
 #include <utility>
 
 namespace {
@@ -129,9 +129,24 @@ struct Found {
     platform::Path folder;
 };
 
+// Resolves the folders of named files, the last one kept: a list mostly names a folder's files together.
+class FolderResolver {
+  public:
+    const platform::Result<platform::Path>& Resolve(platform::Path folder) {
+        if (!last_ || last_->first != folder) {
+            auto resolved = platform::ResolvedPath(folder);
+            last_.emplace(std::move(folder), std::move(resolved));
+        }
+        return last_->second;
+    }
+
+  private:
+    std::optional<std::pair<platform::Path, platform::Result<platform::Path>>> last_;
+};
+
 // Looks up the file `name` leads to, at `path`: a plain file inside the folder, or why it refuses the run.
-std::variant<Found, RefusedFile> LookUpNamed(const platform::Path& resolved_top, const platform::Path& name,
-                                             const platform::Path& path) {
+std::variant<Found, RefusedFile> LookUpNamed(const platform::Path& resolved_top, FolderResolver& folders,
+                                             const platform::Path& name, const platform::Path& path) {
     const auto facts = platform::LookUpEntry(path);
     if (!facts.ok()) {
         return RefusedFile{name, RefusedFile::Flaw::LookUpFailed, facts.error().text};
@@ -139,7 +154,7 @@ std::variant<Found, RefusedFile> LookUpNamed(const platform::Path& resolved_top,
     if (facts.value().kind == platform::EntryFacts::Kind::Missing) {
         return RefusedFile{name, RefusedFile::Flaw::Missing, {}};
     }
-    const auto resolved = platform::ResolvedPath(path.parent_path());
+    const auto& resolved = folders.Resolve(path.parent_path());
     if (!resolved.ok()) {
         return RefusedFile{name, RefusedFile::Flaw::LookUpFailed, resolved.error().text};
     }
@@ -153,6 +168,41 @@ std::variant<Found, RefusedFile> LookUpNamed(const platform::Path& resolved_top,
     return Found{facts.value(), std::move(*within)};
 }
 
+// Which file an entry names, by identity.
+using FileId = std::pair<std::uint64_t, std::uint64_t>;
+
+// Whether each entry names a file that an earlier entry already names.
+std::vector<bool> Repeats(const std::vector<FileId>& ids) {
+    std::vector<std::uint32_t> order(ids.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return ids[a] < ids[b]; });
+    std::vector<bool> repeats(ids.size());
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        repeats[order[i]] = ids[order[i]] == ids[order[i - 1]];
+    }
+    return repeats;
+}
+
+// `files` less the entries marked in `dropped`, their folders numbered anew.
+FileList Without(const FileList& files, const platform::Path& folder, const std::vector<bool>& dropped) {
+    FileList kept(folder);
+    std::vector<std::optional<std::uint32_t>> numbers(files.folder_count());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (dropped[i]) {
+            continue;
+        }
+        auto& number = numbers[files.FolderOf(i)];
+        if (!number) {
+            number = kept.AddFolder(files.RelativeFolderPath(files.FolderOf(i)));
+        }
+        kept.Add(*number, files.NameOf(i), files.SizeOf(i));
+    }
+    if (!files.on_one_file_system()) {
+        kept.MarkOtherFileSystem();
+    }
+    return kept;
+}
+
 // The files named one by one, each looked up before anything is written; the same file named twice is taken
 // once, where it is first named.
 std::variant<FileList, RunOutcome> TakeListed(const platform::Path& folder, const FileSelection& selection) {
@@ -163,19 +213,22 @@ std::variant<FileList, RunOutcome> TakeListed(const platform::Path& folder, cons
     }
     const Admission admission(selection);
     FileList files(folder);
+    std::vector<FileId> ids;
+    ids.reserve(selection.listed->size());
     std::map<platform::Path, std::uint32_t> folder_numbers;
-    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
     std::vector<RefusedFile> refused;
-    for (const platform::Path& name : *selection.listed) {
+    FolderResolver folders;
+    for (std::size_t i = 0; i < selection.listed->size(); ++i) {
+        const platform::Path name = (*selection.listed)[i];
         const platform::Path path = name.has_root_path() ? name : Joined(folder, name);
-        auto looked_up = LookUpNamed(top.value(), name, path);
+        auto looked_up = LookUpNamed(top.value(), folders, name, path);
         if (auto* refusal = std::get_if<RefusedFile>(&looked_up)) {
             refused.push_back(std::move(*refusal));
             continue;
         }
         const auto& [facts, within] = std::get<Found>(looked_up);
         const platform::Path file_name = path.filename();
-        if (!seen.insert({facts.volume, facts.index}).second || !admission.AdmitsFile(within, file_name.native())) {
+        if (!admission.AdmitsFile(within, file_name.native())) {
             continue;
         }
         const auto [place, added] = folder_numbers.try_emplace(within, 0);
@@ -183,6 +236,7 @@ std::variant<FileList, RunOutcome> TakeListed(const platform::Path& folder, cons
             place->second = files.AddFolder(within);
         }
         files.Add(place->second, file_name.native(), facts.size);
+        ids.emplace_back(facts.volume, facts.index);
         if (facts.volume != top_facts.value().volume) {
             files.MarkOtherFileSystem();  // a file system mounted inside the folder
         }
@@ -193,10 +247,24 @@ std::variant<FileList, RunOutcome> TakeListed(const platform::Path& folder, cons
         refusal.refused = std::move(refused);
         return refusal;
     }
+    const std::vector<bool> repeats = Repeats(ids);
+    if (std::find(repeats.begin(), repeats.end(), true) != repeats.end()) {
+        return Without(files, folder, repeats);
+    }
     return files;
 }
 
 }  // namespace
+
+void NamedFiles::Add(const platform::Path& name) {
+    text_ += name.native();
+    ends_.push_back(text_.size());
+}
+
+platform::Path NamedFiles::operator[](std::size_t index) const {
+    const std::size_t start = index == 0 ? 0 : ends_[index - 1];
+    return text_.substr(start, ends_[index] - start);
+}
 
 std::variant<FileList, RunOutcome> CollectFiles(const platform::Path& folder, const FileSelection& selection,
                                                 platform::ListedSizes sizes) {

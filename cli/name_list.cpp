@@ -35,13 +35,13 @@ std::optional<std::u16string> Decoded(std::string_view bytes) {
 
 }  // namespace
 
-std::optional<std::vector<std::u16string>> NamesFromList(std::string_view bytes, bool null_separated) {
+bool ForEachListedName(std::string_view bytes, bool null_separated,
+                       const std::function<void(std::u16string_view)>& each) {
     const std::optional<std::u16string> text = Decoded(bytes);
     if (!text) {
-        return std::nullopt;
+        return false;
     }
     const char16_t separator = null_separated ? u'\0' : u'\n';
-    std::vector<std::u16string> names;
     std::size_t start = 0;
     while (start < text->size()) {
         std::size_t end = text->find(separator, start);
@@ -51,11 +51,11 @@ std::optional<std::vector<std::u16string>> NamesFromList(std::string_view bytes,
             name.remove_suffix(1);
         }
         if (!name.empty()) {
-            names.emplace_back(name);
+            each(name);
         }
         start = end + 1;
     }
-    return names;
+    return true;
 }
 
 }  // namespace cli

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <optional>
-#include <string>
+#include <functional>
 #include <string_view>
-#include <vector>
 
 namespace cli {
 
-// The file names in a list that another program wrote, one a line (LF or CR LF) or, `null_separated`, each
-// ended by a NUL: UTF-8 with or without a byte-order mark, or UTF-16 after one. Empty names are dropped.
-// Nothing when the bytes are in none of these encodings.
-std::optional<std::vector<std::u16string>> NamesFromList(std::string_view bytes, bool null_separated);
+// Hands each file name in a list that another program wrote to `each`, in order: one a line (LF or CR LF)
+// or, `null_separated`, each ended by a NUL; UTF-8 with or without a byte-order mark, or UTF-16 after one.
+// Empty names are dropped. False, before any name is handed over, when the bytes are in none of these
+// encodings.
+bool ForEachListedName(std::string_view bytes, bool null_separated,
+                       const std::function<void(std::u16string_view)>& each);
 
 }  // namespace cli

@@ -75,7 +75,7 @@ bool AddPatterns(const std::vector<std::u16string>& texts, std::vector<Glob>& gl
 
 // The names of the --files-from list, read from its file or from standard input; nothing, after saying why,
 // when the list cannot be read or is in no encoding it may have.
-std::optional<std::vector<platform::Path>> ListedNames(const Options& options) {
+std::optional<NamedFiles> ListedNames(const Options& options) {
     const std::optional<platform::Path> path =
         options.files_from == u"-" ? platform::Path() : platform::PathFromText(options.files_from);
     if (!path) {
@@ -89,19 +89,17 @@ std::optional<std::vector<platform::Path>> ListedNames(const Options& options) {
                    content.error().text + u"\n");
         return std::nullopt;
     }
-    const auto names = NamesFromList(content.value(), options.null_separated);
-    if (!names) {
+    NamedFiles names;
+    const bool decoded = ForEachListedName(content.value(), options.null_separated, [&](std::u16string_view name) {
+        names.Add(platform::PathFromText(name).value_or(platform::Path()));  // decoded: always a path
+    });
+    if (!decoded) {
         PrintError(
             u"文件列表不是 UTF-8 或带 BOM 的 UTF-16 / the list of files is neither UTF-8 nor UTF-16 with a BOM: " +
             options.files_from + u"\n");
         return std::nullopt;
     }
-    std::vector<platform::Path> paths;
-    paths.reserve(names->size());
-    for (const std::u16string& name : *names) {
-        paths.push_back(platform::PathFromText(name).value_or(platform::Path()));  // decoded: always a path
-    }
-    return paths;
+    return names;
 }
 
 // The files the run takes, as the options choose them; nothing, after saying why, for a pattern or a list
@@ -177,14 +175,14 @@ std::u16string CountsLine(const RunOutcome& outcome) {
 }
 
 // A run that writes, as the window's Start makes it, in the mode and with the old texts of the command line.
-int RunWriting(const Options& options, Texts texts, const FileSelection& selection) {
+int RunWriting(const Options& options, Texts texts, FileSelection selection) {
     ConsoleView view(options.folder, std::move(texts.head), std::move(texts.tail), MakeConsoleOutput());
     auto inputs = BeginRun(view);
     if (!inputs) {
         return ExitStatusOf(view.outcome());
     }
     inputs->mode = options.mode;
-    inputs->selection = selection;
+    inputs->selection = std::move(selection);
     if (options.swap()) {
         // A side without an old text keeps the new one: it is only added where missing, if at all.
         inputs->old_texts.emplace(
@@ -224,14 +222,14 @@ int RunCommandLine(const std::vector<std::u16string>& arguments) {
     if (!texts) {
         return kExitUsage;
     }
-    const std::optional<FileSelection> selection = SelectionOf(options);
+    std::optional<FileSelection> selection = SelectionOf(options);
     if (!selection) {
         return kExitUsage;
     }
     if (options.mode == RunMode::Check) {
         return RunCheck(options, *texts, *selection);
     }
-    return RunWriting(options, std::move(*texts), *selection);
+    return RunWriting(options, std::move(*texts), std::move(*selection));
 }
 
 }  // namespace cli

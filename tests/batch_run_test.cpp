@@ -172,7 +172,7 @@ TEST(UndoAdded, TakesOffTheLastRunOnlyFromFilesAsItLeftThem) {
 // comes first, before anything is prepared ahead.
 TEST(CheckFiles, TellsWhatLacksAndPassesOverHiddenFiles) {
     FileSelection listed;
-    listed.listed = {u".hidden.txt", u"carries.txt", u"lacks.txt"};
+    listed.listed.emplace(std::vector<std::u16string>{u".hidden.txt", u"carries.txt", u"lacks.txt"});
     for (const bool check : {true, false}) {
         SCOPED_TRACE(check);
         TestFolder folder;

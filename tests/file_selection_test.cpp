@@ -118,7 +118,7 @@ TEST(RewriteFolder, TakesTheSelectedFilesDepthFirst) {
             }
         }
         if (row.listed) {
-            inputs.selection.listed.emplace(row.listed->begin(), row.listed->end());
+            inputs.selection.listed.emplace(*row.listed);
         }
         std::vector<platform::Path> taken;
         std::set<platform::Path> synced;

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace {
 
 // Names from a list in each encoding and separation; a list in no valid encoding gives nothing.
-TEST(NamesFromList, DecodesAndSplits) {
+TEST(ForEachListedName, DecodesAndSplits) {
     using Names = std::vector<std::u16string>;
     const struct {
         std::string bytes;
@@ -30,7 +34,10 @@ TEST(NamesFromList, DecodesAndSplits) {
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(testing::PrintToString(row.bytes));
-        EXPECT_EQ(cli::NamesFromList(row.bytes, row.null_separated), row.names);
+        Names names;
+        const bool decoded = cli::ForEachListedName(row.bytes, row.null_separated,
+                                                    [&](std::u16string_view name) { names.emplace_back(name); });
+        EXPECT_EQ(decoded ? std::optional(names) : std::nullopt, row.names);
     }
 }
 
